@@ -1,0 +1,28 @@
+# The two entry points of the README: `make demo` and `make test`. Both install what is missing first.
+BUILD  ?= build
+ASAN   ?= build-asan
+JOBS   ?= $(shell nproc)
+CMAKE_FLAGS ?=
+
+.PHONY: deps build test demo sanitize-test clean
+
+deps:
+	@bash tools/install-deps.sh
+
+build: deps
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_FLAGS)
+	cmake --build $(BUILD) -j $(JOBS)
+
+test: build
+	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+
+sanitize-test: deps
+	cmake -S . -B $(ASAN) -DCMAKE_BUILD_TYPE=Debug -DTULMEVARA_SANITIZE=ON -DTULMEVARA_BENCH=OFF $(CMAKE_FLAGS)
+	cmake --build $(ASAN) -j $(JOBS)
+	ctest --test-dir $(ASAN) --output-on-failure -j $(JOBS) -LE nosanitize
+
+demo: build
+	@bash tools/demo.sh $(BUILD)
+
+clean:
+	rm -rf $(BUILD) $(ASAN)

@@ -1,0 +1,45 @@
+// File services on Windows-style paths (see paths.h for the mapping to the host).
+#pragma once
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace rtl {
+
+// True only for an existing file, never for a directory.
+bool FileExists(std::string_view path);
+bool DirectoryExists(std::string_view path);
+// False when the file does not exist, is read-only, is a directory or its directory forbids it.
+bool DeleteFile(std::string_view path);
+bool RenameFile(std::string_view from, std::string_view to);
+
+// Creates a directory path with its missing parents:
+//  an empty path raises EInOutError "Unable to create directory"; one trailing "\" is ignored;
+//  a path shorter than three characters, an existing directory, or a path that still ends in "\"
+//  or ":" once that separator is dropped count as success without creating anything; parents
+//  first; false as soon as one creation fails.
+bool ForceDirectories(std::string_view path);
+bool CreateDir(std::string_view path);
+
+// File attributes as the kernel reports them.
+enum FileAttr : std::uint32_t {
+  faReadOnly = 0x01,
+  faHidden = 0x02,
+  faDirectory = 0x10,
+  faArchive = 0x20,
+};
+// The attributes of a file or directory, or -1 when it does not exist.
+int FileGetAttr(std::string_view path);
+
+// Names (not paths) of the entries of a directory matching a pattern with "*" and "?",
+// compared without regard to case, in byte order of the names. `pattern` is a path whose last
+// component is the pattern ("F:\DADOS\*.DBF"). Directories are included only when asked.
+std::vector<std::string> FindFiles(std::string_view pattern, bool includeDirectories = false);
+
+// Long and short name forms: on this host a file's long name is its only name, so both return
+// the path's existing spelling (resolved case as on disk), or the path unchanged when absent.
+std::string GetLongPathName(std::string_view path);
+std::string GetShortPathName(std::string_view path);
+
+}  // namespace rtl
