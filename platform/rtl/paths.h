@@ -4,7 +4,8 @@
 //    else the host root "/".
 //  - each component that does not exist with its exact name is matched without regard to case
 //    (exact match first, then the first case-insensitive match in byte order of the names);
-//    components that do not exist at all keep the case given (new files).
+//    components that do not exist at all keep the case given (new files). Letter case is
+//    folded for ASCII and 1252 letters alike; host names that 1252 cannot spell never match.
 //  - a path without a drive is relative to the current directory.
 // Paths are code page 1252 in the program and UTF-8 on the host.
 #pragma once
@@ -13,18 +14,28 @@
 
 namespace rtl {
 
-// The host path (UTF-8) for a Windows-style path (1252), resolved as above.
+// The host path (UTF-8, absolute) for a Windows-style path (1252), resolved as above. The last
+// component loses trailing blanks and dots, as Windows names do; "." and ".." are folded; a
+// trailing separator stays ("/"). An empty path gives "".
 std::string HostPath(std::string_view windowsPath);
+// The host path of one name (1252) inside a host directory, matched without regard to case
+// like a path component (a bare INI name in the Windows directory).
+std::string HostPathInDirectory(std::string_view hostDirectory, std::string_view name);
+// The Windows form of an absolute host path: the drive whose drives/x target holds it (longest
+// match), else "C:" over the host root.
+std::string WindowsPathOfHost(std::string_view hostPath);
 
 // The Windows directory on the host: $WINDIR when set, else $XDG_CONFIG_HOME/tulmevara-windows
-// (default ~/.config/tulmevara-windows). Not created here.
+// (default ~/.config/tulmevara-windows). Empty values count as unset, and so does a relative
+// XDG_CONFIG_HOME. Not created here.
 std::string WindowsDirectoryHost();
 // Creates the Windows directory when missing; false when it cannot.
 bool EnsureWindowsDirectory();
 
-// The current directory in Windows form, without a trailing "\" unless it is a drive root:
-// the drive whose drives/x target holds it (longest match), else "C:" over the host root
-// (for example "/home/ana/dados" gives "C:\home\ana\dados", "/" gives "C:\").
+// The current directory in Windows form (WindowsPathOfHost), without a trailing "\" unless it
+// is a drive root (for example "/home/ana/dados" gives "C:\home\ana\dados", "/" gives "C:\").
+// Paths without a drive, or on the current drive without a root, are taken from the host's
+// current directory itself, so they resolve where the program stands even when drives/c exists.
 std::string GetCurrentDir();
 // Changes the current directory (Windows form); false when it cannot.
 bool SetCurrentDir(std::string_view windowsPath);

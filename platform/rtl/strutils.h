@@ -37,16 +37,20 @@ int StrToInt(std::string_view s);
 bool TryStrToInt(std::string_view s, int& out);
 int StrToIntDef(std::string_view s, int def);
 
-// Floats with "." as the decimal separator in every text the system builds.
-// FloatToStr gives the shortest text that reads back to the same value ("1.5", "-4", "0.1").
+// Floats with "." as the decimal separator in every text the system builds, whatever the host's
+// locale. FloatToStr gives the shortest text that reads back to the same value ("1.5", "-4",
+// "0.1", "1e+20"); not-a-number and infinities are "NAN", "INF", "-INF".
 std::string FloatToStr(double v);
-// Fixed number of decimals: FloatToStrFixed(3.14159, 2) == "3.14".
+// Fixed number of decimals (0..18): FloatToStrFixed(3.14159, 2) == "3.14". The value is taken
+// to 15 significant digits, then rounded half away from zero ("1.005" -> "1.01").
 std::string FloatToStrFixed(double v, int decimals);
-// Raises EConvertError "'%s' is not a valid floating point value".
+// Blanks around the number, a sign, digits with "." and an exponent; anything else ("1,5",
+// "inf", overflow) raises EConvertError "'%s' is not a valid floating point value".
 double StrToFloat(std::string_view s);
 bool TryStrToFloat(std::string_view s, double& out);
 
-// "%s" substitution in order (the only format the system's own texts use), "%d" too.
+// "%s" substitution (the only format the system's own texts use): the first "%s" or "%d" takes
+// `arg`, "%%" gives "%", anything else stays as written.
 std::string FormatS(std::string_view pattern, std::string_view arg);
 
 }  // namespace rtl
