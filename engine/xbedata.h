@@ -1,0 +1,443 @@
+// Unit xbedata: the dataset core of the table access layer. It turns one engine table handle
+// into a dataset of the framework: the engine's result check and database error, the engine
+// field list and index-file list, the table options, the dataset core itself and the engine's
+// own field classes.
+#pragma once
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/classes/collection.h"
+#include "platform/classes/stringlist.h"
+#include "platform/db/dataset.h"
+#include "platform/db/datasource.h"
+#include "platform/db/dberrors.h"
+#include "platform/db/fieldclasses.h"
+#include "platform/db/fielddefs.h"
+#include "platform/db/indexdefs.h"
+#include "platform/rtl/threads.h"
+#include "platform/xbe/xbe.h"
+
+class TXbeDataSet;
+class TXbeConnection;
+
+// The code of every rule violation that the layer detects itself.
+inline constexpr std::int32_t kXbeLayerErrorCode = 5121;
+
+// ===== result check and database error ==================================================
+
+// Set on a thread while an EXBEDatabaseError is being built there.
+extern thread_local bool BuildingEngineError;
+
+class EXBEDatabaseError : public db::EDatabaseError {
+ public:
+  EXBEDatabaseError(const TXbeDataSet* dataSet, std::int32_t code, const std::string& text);
+  EXBEDatabaseError(const EXBEDatabaseError&) = default;
+  // Clears BuildingEngineError of the calling thread (copies made while throwing too).
+  ~EXBEDatabaseError() override;
+
+  std::int32_t EngineCode = 0;
+  std::int32_t NativeCode = 0;
+  std::string DataSetName;
+  std::string OwnerName;
+  std::string DataSetDatabase;
+  std::string DataSetPath;
+  std::string DataSetTable;
+  std::string ColumnName;
+
+  void ParseNativeError(const std::string& text);
+
+ private:
+  void CollectDataSetFields(const TXbeDataSet* dataSet, std::int32_t code, const std::string& text);
+};
+
+// Returns when result is 0; otherwise raises EXBEDatabaseError with the engine's last error.
+void CheckXbeResult(const TXbeDataSet* dataSet, XBERESULT result);
+// Raises the layer's own error (code 5121) on behalf of a dataset.
+[[noreturn]] void RaiseXbeError(const TXbeDataSet* dataSet, const std::string& text);
+
+// ===== text and memory routines ==========================================================
+
+std::string TrimSpaces(std::string_view text);
+std::string GetDelimitedPart(std::uint16_t n, const char* text);
+int FindDelimitedPart(std::string_view name, std::string_view list);
+void CopyBytes(void* target, const void* source, std::size_t count);
+bool IsPathSeparator(char c);
+bool HasPathSeparator(std::string_view text);
+
+// ===== enumerations of the options and properties ========================================
+
+enum TXbeTableTypes { ttXbeCDX, ttXbeNTX, ttXbeXDT, ttXbeDefault };
+enum TXbeLockTypes { Proprietary, Compatible };
+enum TXbeCharTypes { ANSI, OEM };
+enum TXbeRespectFilters { IGNORE_WHEN_COUNTING, RESPECT_WHEN_COUNTING };
+enum TXbeRespectScopes { IGNORE_SCOPES_WHEN_COUNTING, RESPECT_SCOPES_WHEN_COUNTING };
+enum TXbeRecordCacheTypes { rcNone, rcStandard, rcAggressive };
+enum TXbeXOFTypes { atDynamic, atKeySet, atFixed };
+enum TXbeRecordLockingModes { lmPessimistic, lmOptimistic };
+enum TXbeSequencedLevel { slStandard, slExact };
+using TXbeIndexPageSizes = std::int32_t;  // 0 to 8192
+
+// ===== alias file ========================================================================
+
+std::string XbeIniFilePath();
+bool ReadXbeIniAlias(const std::string& alias, std::string& path, TXbeTableTypes& tableType);
+
+// ===== table options =====================================================================
+
+class TXbeTableOptions : public classes::TPersistent {
+  CLASSES_DECLARE_CLASSINFO()
+ public:
+  TXbeTableOptions() = default;
+  void BindOwner(TXbeDataSet* dataSet) { ownerDataSet_ = dataSet; }
+  TXbeDataSet* OwnerDataSet() const { return ownerDataSet_; }
+
+  TXbeLockTypes XbeLockType() const { return lockType_; }
+  void SetXbeLockType(TXbeLockTypes value);
+  TXbeCharTypes XbeCharType() const { return charType_; }
+  void SetXbeCharType(TXbeCharTypes value);
+  TXbeRespectFilters XbeFilterOptions() const { return filterOptions_; }
+  void SetXbeFilterOptions(TXbeRespectFilters value) { filterOptions_ = value; }
+  bool XbeFreshRecordCount() const { return freshRecordCount_; }
+  void SetXbeFreshRecordCount(bool value) { freshRecordCount_ = value; }
+  TXbeRespectScopes XbeScopeOptions() const { return scopeOptions_; }
+  void SetXbeScopeOptions(TXbeRespectScopes value) { scopeOptions_ = value; }
+  bool XbeXOFResolveImmediate() const { return xofResolveImmediate_; }
+  void SetXbeXOFResolveImmediate(bool value) { xofResolveImmediate_ = value; }
+  bool XbeRightsCheck() const { return rightsCheck_; }
+  void SetXbeRightsCheck(bool value);
+  bool XbeOptimizedFilters() const { return optimizedFilters_; }
+  void SetXbeOptimizedFilters(bool value);
+  TXbeIndexPageSizes XbeIndexPageSize() const { return indexPageSize_; }
+  void SetXbeIndexPageSize(TXbeIndexPageSizes value) { indexPageSize_ = value; }
+  TXbeRecordCacheTypes XbeRecordCache() const { return recordCache_; }
+  void SetXbeRecordCache(TXbeRecordCacheTypes value);
+  TXbeXOFTypes XbeXOFType() const { return xofType_; }
+  void SetXbeXOFType(TXbeXOFTypes value) { xofType_ = value; }
+  bool XbeAutoKeyFieldCount() const { return autoKeyFieldCount_; }
+  void SetXbeAutoKeyFieldCount(bool value) { autoKeyFieldCount_ = value; }
+  bool XbeCalcFieldsBeforeFilter() const { return calcFieldsBeforeFilter_; }
+  void SetXbeCalcFieldsBeforeFilter(bool value) { calcFieldsBeforeFilter_ = value; }
+  TXbeRecordLockingModes XbeRecordLockingMode() const { return recordLockingMode_; }
+  void SetXbeRecordLockingMode(TXbeRecordLockingModes value) { recordLockingMode_ = value; }
+
+  // Engine arguments of the open and the restructure.
+  std::uint16_t EngineLockType() const { return lockType_ == Proprietary ? 1 : 0; }
+  std::uint16_t EngineCharType() const { return charType_ == ANSI ? 1 : 2; }
+  std::uint16_t EngineRightsChecking() const { return rightsCheck_ ? 1 : 2; }
+
+ private:
+  void RefuseWhileOwnerActive() const;
+
+  TXbeDataSet* ownerDataSet_ = nullptr;
+  TXbeLockTypes lockType_ = Proprietary;
+  TXbeCharTypes charType_ = ANSI;
+  TXbeRespectFilters filterOptions_ = IGNORE_WHEN_COUNTING;
+  bool freshRecordCount_ = false;
+  TXbeRespectScopes scopeOptions_ = IGNORE_SCOPES_WHEN_COUNTING;
+  bool xofResolveImmediate_ = false;
+  bool rightsCheck_ = false;
+  bool optimizedFilters_ = false;
+  TXbeIndexPageSizes indexPageSize_ = 0;
+  TXbeRecordCacheTypes recordCache_ = rcNone;
+  TXbeXOFTypes xofType_ = atDynamic;
+  bool autoKeyFieldCount_ = false;
+  bool calcFieldsBeforeFilter_ = false;
+  TXbeRecordLockingModes recordLockingMode_ = lmPessimistic;
+};
+
+// ===== engine field list =================================================================
+
+class TXbeFieldDef : public classes::TCollectionItem {
+  CLASSES_DECLARE_CLASSINFO()
+ public:
+  std::string Name;
+  std::uint16_t FieldNumber = 0;
+  std::uint32_t Offset = 0;
+  std::uint32_t Length = 0;
+  std::uint16_t EngineType = 0;
+  std::uint16_t Decimals = 0;
+  bool Changed = false;
+  std::uint8_t Permissions = 0;
+};
+
+class TXbeFieldDefs : public classes::TCollection {
+  CLASSES_DECLARE_CLASSINFO()
+ public:
+  explicit TXbeFieldDefs(classes::TPersistent* owner);
+  TXbeFieldDef* AddDef();
+  TXbeFieldDef* GetDef(int index) const;
+  int IndexOfName(std::string_view name) const;
+};
+
+// ===== index-file list ===================================================================
+
+class TXbeIndexFiles : public classes::TStringList {
+  CLASSES_DECLARE_CLASSINFO()
+ public:
+  explicit TXbeIndexFiles(TXbeDataSet* dataSet);
+  TXbeDataSet* OwnerDataSet() const { return ownerDataSet_; }
+
+  int Add(const std::string& name) override;
+  void Insert(int index, const std::string& name) override;
+  void Delete(int index) override;
+  void Clear() override;
+
+ private:
+  TXbeDataSet* ownerDataSet_;
+};
+
+// ===== engine field classes ==============================================================
+
+class TXbeStringField : public db::TStringField {
+  CLASSES_DECLARE_CLASSINFO()
+ public:
+  explicit TXbeStringField(classes::TComponent* owner);
+  bool CaseInsensitive() const { return caseInsensitive_; }
+
+ private:
+  friend class TXbeDataSet;
+  bool caseInsensitive_ = false;
+};
+
+class TXbeBCDField : public db::TBCDField {
+  CLASSES_DECLARE_CLASSINFO()
+ public:
+  explicit TXbeBCDField(classes::TComponent* owner);
+};
+
+// ===== process-wide list of datasets =====================================================
+
+// Absent before the first dataset exists and after the unit's shut-down.
+bool DataSetComponentListExists();
+// Locks the list and gives its items; every call is paired with UnlockDataSetComponentList.
+std::vector<TXbeDataSet*>& LockDataSetComponentList();
+void UnlockDataSetComponentList();
+// Adding and removing lock the list themselves; removal also compacts it.
+void RegisterDataSetComponent(TXbeDataSet* dataSet);
+void UnregisterDataSetComponent(TXbeDataSet* dataSet);
+// Unit start-up and shut-down of xbedata (counted; the work runs once).
+void InitializeXbeDataUnit();
+void FinalizeXbeDataUnit();
+
+// ===== the dataset core ==================================================================
+
+enum : std::uint8_t { IndexKindNone = 0, IndexKindNamed = 1, IndexKindByFields = 2, IndexKindDefault = 3 };
+
+class TXbeDataSet : public db::TDataSet {
+  CLASSES_DECLARE_CLASSINFO()
+  friend class TXbeTableOptions;
+  friend class TXbeIndexFiles;
+  friend class EXBEDatabaseError;
+ public:
+  explicit TXbeDataSet(classes::TComponent* owner);
+  ~TXbeDataSet() override;
+
+  // Published properties of the dataset core.
+  const std::string& DatabaseName() const { return databaseName_; }
+  virtual void SetDatabaseName(const std::string& value);
+  TXbeTableTypes TableType() const { return tableType_; }
+  virtual void SetTableType(TXbeTableTypes value);
+  const std::string& TableName() const { return tableName_; }
+  TXbeTableOptions& XbeTableOptions() { return *tableOptions_; }
+  const TXbeTableOptions& XbeTableOptions() const { return *tableOptions_; }
+  TXbeIndexFiles& IndexFiles() { return *indexFiles_; }
+  db::TIndexDefs& IndexDefs() { return *indexDefs_; }
+  void SetIndexDefs(const db::TIndexDefs& value);
+  const std::string& IndexName() const { return indexName_; }
+  void SetIndexName(const std::string& value);
+  const std::string& IndexFieldNames() const { return indexFieldNames_; }
+  void SetIndexFieldNames(const std::string& value);
+  const std::string& MasterFields() const { return masterLink_->FieldNames(); }
+  void SetMasterFields(const std::string& value) { masterLink_->SetFieldNames(value); }
+  db::TDataSource* MasterSource() const { return masterLink_->DataSource(); }
+  void SetMasterSource(db::TDataSource* value);
+  bool Sequenced() const { return sequenced_; }
+  void SetSequenced(bool value) { sequenced_ = value; }
+  TXbeSequencedLevel SequencedLevel() const { return sequencedLevel_; }
+  void SetSequencedLevel(TXbeSequencedLevel value) { sequencedLevel_ = value; }
+  bool Scoped() const { return scoped_; }
+  void SetScoped(bool value);
+  const std::string& ScopeBegin() const { return scopeBegin_; }
+  void SetScopeBegin(const std::string& value) { scopeBegin_ = value; }
+  const std::string& ScopeEnd() const { return scopeEnd_; }
+  void SetScopeEnd(const std::string& value) { scopeEnd_ = value; }
+  bool StoreActive() const { return storeActive_; }
+  void SetStoreActive(bool value) { storeActive_ = value; }
+  const std::string& InfoStructure() const { return infoStructure_; }
+  void SetInfoStructure(const std::string& value) { infoStructure_ = value; }
+  std::string Version() const;
+  void SetVersion(const std::string&) {}
+  TXbeConnection* XbeConnection() const { return xbeConnection_; }
+  bool Exclusive() const { return exclusive_; }
+  bool ReadOnly() const { return readOnly_; }
+
+  // Run-time state.
+  XBEHANDLE TableHandle() const { return tableHandle_; }
+  XBEHANDLE ActiveHandle() const { return activeHandle_; }
+  std::uint8_t ActiveIndexKind() const { return activeIndexKind_; }
+  TXbeFieldDefs& XbeFieldDefs() { return *xbeFieldDefs_; }
+  bool CanModifyTable() const { return canModifyTable_; }
+  std::uint32_t TableOpenOptions() const { return tableOpenOptions_; }
+  std::uint16_t EngineTableType() const { return engineTableType_; }
+  std::uint16_t RecordSize() const { return recordSize_; }
+  std::uint16_t RecordBufferSize() const { return recordBufferSize_; }
+
+  // The directory for the engine; empty when none can be found.
+  std::string ResolveDatabasePath() const;
+
+  // Index files on the open table (for TXbeIndexFiles), and the field of a key segment.
+  void OpenIndexFile(const std::string& fileName);
+  void CloseIndexFile(const std::string& fileName);
+  db::TField* GetSegmentField(int segment);
+
+  using db::TDataSet::IsEmpty;
+  using db::TDataSet::State;
+
+ protected:
+  // Own virtual operations, in the order the descendants see them.
+  virtual void ApplyEngineFilter();
+  virtual void ApplyEngineScope();
+  virtual std::int32_t RecordPosition();
+  virtual void ClearEngineFilter();
+  virtual void ClearEngineScope();
+  virtual std::int32_t GetLastAutoIncValue();
+  virtual XBEHANDLE OpenTable();
+  virtual void ConnectionClosing() {}
+
+  // Framework hooks.
+  void OpenTableCursor() override;
+  void CloseTableCursor() override;
+  bool IsTableOpen() const override { return tableHandle_ != kNoHandle; }
+  db::TFieldClass FieldClassFor(db::TFieldType type) override;
+  void InitFieldDefsFromTable() override;
+  void LoadFieldDefs() override;
+  void LoadIndexDefs() override;
+  void DataEvent(db::DataEventKind event, std::intptr_t info) override;
+  db::TDataSource* GetDataSource() const override { return MasterSource(); }
+
+  db::TRecordBuffer AllocateRecordBuffer() override;
+  void ReleaseRecordBuffer(db::TRecordBuffer& buffer) override;
+  int RecordSizeOf() const override { return recordSize_; }
+  db::GetResult FetchRecord(db::TRecordBuffer buffer, db::GetMode mode, bool check) override;
+  void CopyBookmark(db::TRecordBuffer buffer, db::Byte* target) override;
+  db::Byte BookmarkFlagOf(db::TRecordBuffer buffer) override;
+  void SetBufferBookmarkFlag(db::TRecordBuffer buffer, db::Byte flag) override;
+  void SetBufferBookmark(db::TRecordBuffer buffer, const db::Byte* bookmark) override;
+  void InitRecordInfo(db::TRecordBuffer buffer) override;
+  void GoBeforeFirst() override;
+  void GoAfterLast() override;
+  void GoToBookmark(const db::Byte* bookmark) override;
+  void PositionOnBuffer(db::TRecordBuffer buffer) override;
+  int CountRecords() override;
+  int CurrentRecordNumber() override;
+  void MoveToRecordNumber(int number) override;
+  bool ReadFieldData(db::TField* field, void* target) override;
+  void WriteFieldData(db::TField* field, const void* value) override;
+  bool IsBookmarkValid(const db::Byte* bookmark) override;
+  int CompareBookmarkOrder(const db::Byte* a, const db::Byte* b) override;
+  // Editing comes with its own unit; until then these refuse clearly.
+  void BeginInsertRecord() override;
+  void BeginEditRecord() override;
+  void DeleteRecord() override;
+  void AddRecord(db::TRecordBuffer buffer, bool append) override;
+  // Searching and blob contents come with their own units; until then these refuse clearly.
+  bool FindNextRecord(bool restart, bool forward) override;
+  bool LocateValues(const std::string& keyFields, const db::Variant& keyValues, db::LocateOptions options) override;
+  db::Variant LookupValues(const std::string& keyFields, const db::Variant& keyValues,
+                           const std::string& resultFields) override;
+  std::unique_ptr<classes::TStream> OpenBlobStream(db::TField* field, db::BlobMode mode) override;
+
+  // The dataset core's own operations that the table component uses.
+  void SetTableNameValue(const std::string& name) { tableName_ = name; }
+  void SetExclusiveValue(bool v) { exclusive_ = v; }
+  void SetReadOnlyValue(bool v) { readOnly_ = v; }
+  void SetXbeConnectionValue(TXbeConnection* c) { xbeConnection_ = c; }
+  void NotifyPropertyChanged() { DataEvent(db::DataEventKind::PropertyChange, 0); }
+  void SetDictionaryDefaultIndex(const std::string& v) { dictionaryDefaultIndex_ = v; }
+  const std::string& DictionaryDefaultIndex() const { return dictionaryDefaultIndex_; }
+  void SetActiveIndexKindValue(std::uint8_t kind) { activeIndexKind_ = kind; }
+  void SetIndexNameValue(const std::string& name) { indexName_ = name; }
+
+  // Record buffers, the reading loop and field values.
+  void LayOutRecordBuffer();
+  db::GetResult ReadVisibleRecord(db::TRecordBuffer buffer, std::uint32_t length, db::GetMode mode);
+  db::TRecordBuffer BufferForState();
+  bool ConvertFieldValue(db::TField* field, db::TRecordBuffer buffer, void* target);
+  bool IsRawValueBlank(const db::Byte* raw, std::uint32_t length, std::uint16_t type);
+  bool IsBlobFieldBlank(db::TRecordBuffer buffer, db::TField* field, std::uint16_t type, const db::Byte* raw);
+
+  // Indexes.
+  void ActivateIndex();
+  // The handle of an index for the given fields, or 0 when none covers them.
+  XBEHANDLE FindIndexForFields(const std::string& fieldNames);
+
+  // Field definitions.
+  void AddEngineFieldDef(XBEHANDLE handle, std::uint16_t ordinal);
+
+  // Key buffers (six blocks, allocated at open, freed at close).
+  void AllocateKeyBuffers();
+  void FreeKeyBuffers();
+  void ClearKeyBuffer(db::Byte* buffer);
+
+  static constexpr XBEHANDLE kNoHandle = 0xFFFFFFFFu;  // -1
+
+ private:
+  struct RecordInfo {
+    std::int32_t position;
+    std::uint8_t status;
+    std::uint8_t bookmarkFlag;
+    std::uint8_t unused[2];
+  };
+  // Record buffers have any length, so the record information is copied, never referenced.
+  RecordInfo LoadInfo(db::TRecordBuffer buffer) const;
+  void StoreInfo(db::TRecordBuffer buffer, const RecordInfo& info) const;
+  void TestFilterRecord(db::TRecordBuffer buffer, bool& accept);
+  std::uint32_t BookmarkHandle() const;
+  void FollowMaster();
+  void ReleaseMaster();
+  bool ActiveIndexHasScope();
+  void LoadFieldDefsFrom(XBEHANDLE handle);
+  [[noreturn]] void RaiseNotAvailable(const std::string& what) const;
+
+  XBEHANDLE tableHandle_ = kNoHandle;
+  XBEHANDLE activeHandle_ = kNoHandle;
+  std::uint8_t activeIndexKind_ = IndexKindNone;
+  std::unique_ptr<TXbeFieldDefs> xbeFieldDefs_;
+  std::unique_ptr<db::TIndexDefs> indexDefs_;
+  std::unique_ptr<db::TMasterDataLink> masterLink_;
+  std::unique_ptr<TXbeIndexFiles> indexFiles_;
+  std::unique_ptr<TXbeTableOptions> tableOptions_;
+  std::vector<db::Byte> oldRecordBuffer_;
+  std::uint16_t recordSize_ = 0;
+  std::uint16_t recordBufferSize_ = 0;
+  std::uint16_t blobCacheOffset_ = 0;
+  std::uint16_t recordInfoOffset_ = 0;
+  std::uint16_t bookmarkOffset_ = 0;
+  bool canModifyTable_ = false;
+  std::uint32_t tableOpenOptions_ = 0;
+  db::TRecordBuffer filterRecordBuffer_ = nullptr;
+  std::string indexName_;
+  std::string indexFieldNames_;
+  std::string dictionaryDefaultIndex_;
+  std::vector<std::unique_ptr<db::Byte[]>> keyBuffers_;
+  db::Byte* currentKeyBuffer_ = nullptr;
+  std::string databaseName_;
+  mutable std::string cachedAliasPath_;
+  bool scoped_ = false;
+  std::string scopeBegin_;
+  std::string scopeEnd_;
+  bool sequenced_ = false;
+  TXbeSequencedLevel sequencedLevel_ = slStandard;
+  std::uint32_t savedRecordCRC_ = 0;
+  bool exclusive_ = false;
+  bool readOnly_ = false;
+  std::string tableName_;
+  mutable TXbeTableTypes tableType_ = ttXbeXDT;
+  mutable std::uint16_t engineTableType_ = 3;
+  TXbeConnection* xbeConnection_ = nullptr;
+  bool storeActive_ = true;
+  std::string infoStructure_;
+};

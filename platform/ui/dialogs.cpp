@@ -1,0 +1,92 @@
+#include "platform/ui/dialogs.h"
+
+#include <algorithm>
+
+#include "platform/classes/classbuilder.h"
+#include "platform/ui/stdctrls.h"
+
+namespace ui {
+namespace {
+
+// The box is the class library's own form, built in code rather than read from a description.
+class TBoxForm final : public TForm {
+ public:
+  TBoxForm(classes::TComponent* owner, const BoxRequest& request) : TForm(owner), request_(request) {}
+  const BoxRequest& Request() const { return request_; }
+
+  void WndProc(TMessage& m) override {
+    if (m.msg == WM_CLOSE) {
+      SetModalResult(request_.closeResult == 0 ? mrCancel : request_.closeResult);
+      return;
+    }
+    if (m.msg == CM_DIALOGKEY && m.wParam == VK_ESCAPE) {
+      SetModalResult(request_.escapeResult == 0 ? mrCancel : request_.escapeResult);
+      m.result = 1;
+      return;
+    }
+    TForm::WndProc(m);
+  }
+
+ private:
+  BoxRequest request_;
+};
+
+}  // namespace
+
+int RunBoxForm(const BoxRequest& request) {
+  auto* form = new TBoxForm(Application, request);
+  try {
+    form->SetBorderStyle(bsDialog);
+    form->SetBorderIcons(biSystemMenu);
+    form->SetCaption(request.caption);
+    form->SetPosition(poScreenCenter);
+    form->Font().SetName("MS Sans Serif");
+    form->Font().SetHeight(-11);
+
+    auto* label = new TLabel(form);
+    label->SetParent(form);
+    label->SetWordWrap(true);
+    label->SetAutoSize(false);
+    TBitmap scratch(1, 1);
+    scratch.Canvas().Font().Assign(form->Font());
+    TRect textRect = Rect(0, 0, kBoxTextWidth, 0);
+    scratch.Canvas().DrawText(request.text.empty() ? " " : request.text, textRect,
+                              DT_WORDBREAK | DT_CALCRECT | DT_NOPREFIX);
+    label->SetShowAccelChar(false);
+    label->SetCaption(request.text);
+
+    const int buttonW = 75, buttonH = 23, gap = 6;
+    const int count = static_cast<int>(request.buttons.size());
+    const int buttonsW = count * buttonW + std::max(0, count - 1) * gap;
+    const int clientW = std::max(textRect.Width() + 2 * 18, buttonsW + 2 * 18);
+    label->SetBounds(18, 18, textRect.Width() + 1, std::max(textRect.Height(), 13));
+    const int buttonTop = 18 + label->Height() + 16;
+    form->SetClientSize(clientW, buttonTop + buttonH + 12);
+
+    int x = (clientW - buttonsW) / 2;
+    TButton* defaultButton = nullptr;
+    for (int i = 0; i < count; ++i) {
+      auto* b = new TButton(form);
+      b->SetParent(form);
+      b->SetCaption(request.buttons[static_cast<std::size_t>(i)]);
+      b->SetBounds(x, buttonTop, buttonW, buttonH);
+      b->SetTabOrder(i);
+      const int result = i < static_cast<int>(request.results.size()) ? request.results[static_cast<std::size_t>(i)] : IDOK;
+      b->SetModalResult(result);
+      if (result == request.defaultResult) {
+        b->SetDefault(true);
+        defaultButton = b;
+      }
+      x += buttonW + gap;
+    }
+    if (defaultButton) form->SetActiveControl(defaultButton);
+    const int answer = form->ShowModal();
+    delete form;
+    return answer;
+  } catch (...) {
+    delete form;
+    throw;
+  }
+}
+
+}  // namespace ui

@@ -1,0 +1,213 @@
+// Navigation, record numbers, bookmarks and counts. Movement goes through the handle's order;
+// all orders of a table share the table's one cursor.
+#include <cmath>
+#include <cstring>
+
+#include "platform/xbe/api_support.h"
+
+using namespace xbe;
+
+namespace {
+constexpr std::uint32_t kBookmarkLength = 4;  // the record number
+}
+
+extern "C" {
+
+XBERESULT XbeGotoTop(XBEHANDLE handle) {
+  return Guarded([&] {
+    CursorHandle& c = Handles().Cursor(handle);
+    c.CursorTable().GotoTop(c.CursorOrder());
+  });
+}
+
+XBERESULT XbeGotoBottom(XBEHANDLE handle) {
+  return Guarded([&] {
+    CursorHandle& c = Handles().Cursor(handle);
+    c.CursorTable().GotoBottom(c.CursorOrder());
+  });
+}
+
+XBERESULT XbeGotoBOF(XBEHANDLE handle) {
+  return Guarded([&] {
+    CursorHandle& c = Handles().Cursor(handle);
+    c.CursorTable().GotoBOF(c.CursorOrder());
+  });
+}
+
+XBERESULT XbeSkip(XBEHANDLE handle, int32_t count) {
+  return Guarded([&] {
+    CursorHandle& c = Handles().Cursor(handle);
+    c.CursorTable().Skip(c.CursorOrder(), count);
+  });
+}
+
+XBERESULT XbeAtEOF(XBEHANDLE handle, uint16_t* atEof) {
+  return Guarded([&] {
+    Require(atEof, "flag");
+    *atEof = TableOf(handle).CursorState().eof ? 1 : 0;
+  });
+}
+
+XBERESULT XbeAtBOF(XBEHANDLE handle, uint16_t* atBof) {
+  return Guarded([&] {
+    Require(atBof, "flag");
+    *atBof = TableOf(handle).CursorState().bof ? 1 : 0;
+  });
+}
+
+XBERESULT XbeIsRecordVisible(XBEHANDLE handle, uint16_t* visible) {
+  return Guarded([&] {
+    Require(visible, "flag");
+    CursorHandle& c = Handles().Cursor(handle);
+    *visible = c.CursorTable().IsVisible(c.CursorOrder()) ? 1 : 0;
+  });
+}
+
+XBERESULT XbeGotoRecord(XBEHANDLE table, uint32_t recordNumber) {
+  return Guarded([&] {
+    if (!TableOf(table).GotoRecord(recordNumber)) Fail(kRecordUnreachable, "");
+  });
+}
+
+XBERESULT XbeGetRecordNum(XBEHANDLE handle, uint16_t, uint32_t* recordNumber) {
+  return Guarded([&] {
+    Require(recordNumber, "record number");
+    const Table& t = TableOf(handle);
+    *recordNumber = t.HasCurrentRecord() ? t.CurrentRecordNumber() : 0;
+  });
+}
+
+XBERESULT XbeGetKeyNum(XBEHANDLE handle, uint16_t, uint32_t* keyNumber) {
+  return Guarded([&] {
+    Require(keyNumber, "key number");
+    CursorHandle& c = Handles().Cursor(handle);
+    if (!c.CursorTable().HasCurrentRecord()) Fail(kNoCurrentRecord, "");
+    *keyNumber = c.CursorTable().KeyNumber(c.CursorOrder());
+  });
+}
+
+XBERESULT XbeGetRecordCount(XBEHANDLE handle, uint16_t mode, uint32_t* count) {
+  return Guarded([&] {
+    Require(count, "count");
+    CursorHandle& c = Handles().Cursor(handle);
+    const std::uint16_t kind = mode & 3;
+    // 1: records visible under filters and deleted-record visibility; otherwise the records in
+    // the file (natural order has no scope).
+    *count = kind == 1 ? c.CursorTable().CountVisible(c.CursorOrder()) : c.CursorTable().RecordCount();
+  });
+}
+
+XBERESULT XbeGetRelKeyPos(XBEHANDLE handle, double* position) {
+  return Guarded([&] {
+    Require(position, "position");
+    CursorHandle& c = Handles().Cursor(handle);
+    Table& t = c.CursorTable();
+    const std::uint32_t key = t.KeyNumber(c.CursorOrder());
+    if (key == 0) {
+      *position = 0;
+      Fail(kNoRelativePosition, "");
+    }
+    const std::uint32_t n = t.CountVisible(c.CursorOrder());
+    *position = n <= 1 ? 0.0 : static_cast<double>(key - 1) / static_cast<double>(n - 1);
+  });
+}
+
+XBERESULT XbeSetRelKeyPos(XBEHANDLE handle, double position) {
+  return Guarded([&] {
+    if (!(position >= 0.0 && position <= 1.0))
+      Fail(kInvalidArgument, "The relative position must lie between 0 and 1.");
+    CursorHandle& c = Handles().Cursor(handle);
+    Table& t = c.CursorTable();
+    const std::uint32_t n = t.CountVisible(c.CursorOrder());
+    if (n == 0) {
+      t.GotoTop(c.CursorOrder());
+      return;
+    }
+    t.GotoKeyNumber(c.CursorOrder(), 1 + static_cast<std::uint32_t>(std::llround(position * (n - 1))));
+  });
+}
+
+XBERESULT XbeGetBookmarkLength(XBEHANDLE handle, uint32_t* length) {
+  return Guarded([&] {
+    Require(length, "length");
+    Handles().Cursor(handle);
+    *length = kBookmarkLength;
+  });
+}
+
+XBERESULT XbeGetBookmark60(XBEHANDLE handle, void* bookmark, uint32_t* length) {
+  return Guarded([&] {
+    Require(length, "length");
+    const Table& t = TableOf(handle);
+    if (bookmark == nullptr || *length < kBookmarkLength) {
+      *length = kBookmarkLength;
+      Fail(kBufferTooSmall, "A bookmark needs 4 bytes.");
+    }
+    const std::uint32_t recno = t.HasCurrentRecord() ? t.CurrentRecordNumber() : 0;
+    std::memcpy(bookmark, &recno, kBookmarkLength);
+    *length = kBookmarkLength;
+  });
+}
+
+XBERESULT XbeGetBookmark(XBEHANDLE table, uint32_t* bookmark) {
+  return Guarded([&] {
+    Require(bookmark, "bookmark");
+    const Table& t = TableOf(table);
+    *bookmark = t.HasCurrentRecord() ? t.CurrentRecordNumber() : 0;
+  });
+}
+
+XBERESULT XbeGotoBookmark(XBEHANDLE table, uint32_t bookmark) {
+  return Guarded([&] {
+    if (!TableOf(table).GotoRecord(bookmark)) Fail(kRecordUnreachable, "");
+  });
+}
+
+XBERESULT XbeCompareBookmarks(const void* bookmark1, const void* bookmark2, int16_t* result) {
+  return Guarded([&] {
+    Require(result, "result");
+    Require(bookmark1, "first bookmark");
+    Require(bookmark2, "second bookmark");
+    std::uint32_t a, b;
+    std::memcpy(&a, bookmark1, 4);
+    std::memcpy(&b, bookmark2, 4);
+    *result = a < b ? -1 : (a > b ? 1 : 0);
+  });
+}
+
+XBERESULT XbeIsRecordDeleted(XBEHANDLE table, uint16_t* deleted) {
+  return Guarded([&] {
+    Require(deleted, "flag");
+    *deleted = TableOf(table).CurrentImage()[0] == '*' ? 1 : 0;
+  });
+}
+
+XBERESULT XbeRefreshRecord(XBEHANDLE table) {
+  return Guarded([&] { TableOf(table).Refresh(); });
+}
+
+XBERESULT XbeGetNumIndexes(XBEHANDLE table, uint16_t* count) {
+  return Guarded([&] {
+    Require(count, "count");
+    TableOf(table);
+    *count = 0;
+  });
+}
+
+XBERESULT XbeGetAllIndexes(XBEHANDLE table, XBEHANDLE*, uint16_t* count) {
+  return Guarded([&] {
+    Require(count, "count");
+    TableOf(table);
+    *count = 0;
+  });
+}
+
+XBERESULT XbeGetIndexPageSize(XBEHANDLE order, uint32_t* size) {
+  return Guarded([&] {
+    Require(size, "size");
+    Handles().Get<CursorHandle>(order, HandleKind::kIndexOrder);
+    *size = 0;
+  });
+}
+
+}  // extern "C"

@@ -1,0 +1,47 @@
+// Helpers of the C entry points: the error boundary, text buffers and field identifiers.
+#pragma once
+#include <cstdint>
+#include <exception>
+#include <mutex>
+#include <new>
+#include <string_view>
+
+#include "platform/xbe/errors.h"
+#include "platform/xbe/handles.h"
+#include "platform/xbe/xbe.h"
+
+namespace xbe {
+
+// Runs `body` under the engine lock; turns every exception into a result code and the
+// thread's last error. Nothing is thrown across the C boundary.
+template <class Body>
+XBERESULT Guarded(Body&& body) noexcept {
+  try {
+    std::lock_guard<std::recursive_mutex> lock(EngineMutex());
+    body();
+    return kOk;
+  } catch (const Error& e) {
+    return SetLastError(e.code(), e.Message());
+  } catch (const std::bad_alloc&) {
+    return SetLastError(kIoError, FormatErrorText(kIoError, "Out of memory."));
+  } catch (const std::exception& e) {
+    return SetLastError(kIoError, FormatErrorText(kIoError, e.what()));
+  } catch (...) {
+    return SetLastError(kIoError, FormatErrorText(kIoError, "Unexpected failure."));
+  }
+}
+
+template <class T>
+void Require(T* p, const char* what) {
+  if (p == nullptr) Fail(kInvalidArgument, std::string("No place was given for the ") + what + ".");
+}
+
+// Copies a text with its terminating zero; 5005 with the needed capacity when it does not fit.
+void PutText(std::string_view text, char* buffer, std::uint16_t* length);
+// Copies bytes (no terminator needed) into a buffer of *length; 5005 with the size needed.
+void PutBytes(std::string_view bytes, void* buffer, std::uint32_t* length, bool terminate);
+
+std::size_t ResolveField(const Table& table, XBEFIELD field);
+Table& TableOf(XBEHANDLE handle);
+
+}  // namespace xbe

@@ -1,0 +1,295 @@
+// Opening and closing tables, table information, field descriptions and field values.
+#include <cstring>
+
+#include "platform/xbe/api_support.h"
+#include "platform/xbe/julian.h"
+
+using namespace xbe;
+
+namespace {
+
+OpenRequest MakeRequest(XBEHANDLE connection, const char* name, uint16_t tableType, uint16_t charType,
+                        uint16_t lockType, uint16_t rightsChecking, uint32_t options) {
+  auto& conn = Handles().Get<ConnectionObject>(connection, HandleKind::kConnection);
+  if (name == nullptr || *name == '\0') Fail(kInvalidArgument, "No table name was given.");
+  if (tableType < 1 || tableType > 3)
+    Fail(tableType == 0 ? kUnsupported : kInvalidArgument,
+         "The table type " + std::to_string(tableType) + " is not valid for a local table.");
+  if (charType != 1 && charType != 2)
+    Fail(kInvalidArgument, "The character type " + std::to_string(charType) + " is not valid.");
+  if (lockType > 1) Fail(kInvalidArgument, "The lock type " + std::to_string(lockType) + " is not valid.");
+  OpenRequest r;
+  r.name = name;
+  if (std::strpbrk(name, "\\/:") == nullptr) {
+    std::string dir = conn.path;
+    if (!dir.empty() && dir.back() != '\\' && dir.back() != '/' && dir.back() != ':') dir += '\\';
+    r.name = dir + name;
+  }
+  r.type = static_cast<TableType>(tableType);
+  r.charType = static_cast<CharType>(charType);
+  r.lockType = static_cast<LockType>(lockType);
+  r.rightsChecking = rightsChecking != 2;
+  r.options = options;
+  return r;
+}
+
+const FieldDesc& FieldOf(XBEHANDLE h, XBEFIELD field) {
+  Table& t = TableOf(h);
+  return t.Field(ResolveField(t, field));
+}
+
+// Field contents as callers give them: character data ends at the first zero byte.
+std::string_view GivenText(const void* data, uint32_t length) {
+  if (data == nullptr) return {};
+  const char* p = static_cast<const char*>(data);
+  const void* zero = std::memchr(p, '\0', length);
+  return std::string_view(p, zero ? static_cast<const char*>(zero) - p : length);
+}
+
+}  // namespace
+
+namespace xbe {
+XBERESULT OpenTableHandle(const OpenRequest& request, XBEHANDLE connection, XBEHANDLE* table) {
+  return Guarded([&] {
+    *table = 0;
+    auto object = std::make_unique<TableObject>();
+    object->table = Table::Open(request);
+    object->connection = connection;
+    *table = Handles().Add(std::move(object));
+  });
+}
+}  // namespace xbe
+
+extern "C" {
+
+XBERESULT XbeOpenTable(XBEHANDLE connection, const char* name, const char* /*alias*/, uint16_t tableType,
+                       uint16_t charType, uint16_t lockType, uint16_t rightsChecking, uint32_t options,
+                       XBEHANDLE* table) {
+  OpenRequest request;
+  const XBERESULT r = Guarded([&] {
+    Require(table, "table handle");
+    *table = 0;
+    request = MakeRequest(connection, name, tableType, charType, lockType, rightsChecking, options);
+  });
+  if (r != kOk) return r;
+  return OpenTableHandle(request, connection, table);
+}
+
+XBERESULT XbeCloseTable(XBEHANDLE table) {
+  return Guarded([&] {
+    Handles().Get<TableObject>(table, HandleKind::kTable);
+    std::unique_ptr<HandleObject> object = Handles().Remove(table);
+    static_cast<TableObject&>(*object).table->Close();  // raises after releasing the files
+  });
+}
+
+XBERESULT XbeGetTableType(XBEHANDLE table, uint16_t* type) {
+  return Guarded([&] {
+    Require(type, "type");
+    *type = static_cast<uint16_t>(TableOf(table).Type());
+  });
+}
+
+XBERESULT XbeGetTableCharType(XBEHANDLE table, uint16_t* charType) {
+  return Guarded([&] {
+    Require(charType, "character type");
+    *charType = static_cast<uint16_t>(TableOf(table).Chars());
+  });
+}
+
+XBERESULT XbeIsTableEncrypted(XBEHANDLE table, uint16_t* encrypted) {
+  return Guarded([&] {
+    TableOf(table);
+    Require(encrypted, "flag");
+    *encrypted = 0;
+  });
+}
+
+XBERESULT XbeIsEncryptionEnabled(XBEHANDLE table, uint16_t* enabled) {
+  return Guarded([&] {
+    TableOf(table);
+    Require(enabled, "flag");
+    *enabled = 0;
+  });
+}
+
+XBERESULT XbeEnableEncryption(XBEHANDLE table, const char*) {
+  return Guarded([&] {
+    Fail(kUnsupported, "The table " + TableOf(table).DisplayName() + " is not encrypted; DBF tables never are.");
+  });
+}
+
+XBERESULT XbeGetRecordLength(XBEHANDLE table, uint32_t* length) {
+  return Guarded([&] {
+    Require(length, "length");
+    *length = TableOf(table).Fields().recordLength;
+  });
+}
+
+XBERESULT XbeGetTableOpenOptions(XBEHANDLE table, uint32_t* options) {
+  return Guarded([&] {
+    Require(options, "options");
+    *options = TableOf(table).ReportedOptions();
+  });
+}
+
+XBERESULT XbeGetNumFields(XBEHANDLE table, uint16_t* count) {
+  return Guarded([&] {
+    Require(count, "count");
+    *count = static_cast<uint16_t>(TableOf(table).Fields().fields.size());
+  });
+}
+
+XBERESULT XbeCacheRecords(XBEHANDLE table, uint16_t) {
+  // Records are read at every move, so other users' writes show; no read-ahead is kept.
+  return Guarded([&] { TableOf(table); });
+}
+
+XBERESULT XbeGetLastAutoinc(XBEHANDLE table, uint32_t* value) {
+  return Guarded([&] {
+    Require(value, "value");
+    *value = TableOf(table).LastAutoInc();
+  });
+}
+
+XBERESULT XbeGetHandleType(XBEHANDLE handle, uint16_t* type) {
+  return Guarded([&] {
+    Require(type, "type");
+    HandleObject* o = Handles().Find(handle);
+    if (o == nullptr) Fail(kInvalidHandle, "Invalid handle " + std::to_string(handle) + ".");
+    *type = static_cast<uint16_t>(o->Kind());
+  });
+}
+
+XBERESULT XbeGetFieldType(XBEHANDLE table, XBEFIELD field, uint16_t* type) {
+  return Guarded([&] {
+    Require(type, "type");
+    *type = FieldOf(table, field).code;
+  });
+}
+
+XBERESULT XbeGetFieldLength(XBEHANDLE table, XBEFIELD field, uint32_t* length) {
+  return Guarded([&] {
+    Require(length, "length");
+    *length = FieldOf(table, field).length;
+  });
+}
+
+XBERESULT XbeGetFieldDecimals(XBEHANDLE table, XBEFIELD field, uint16_t* decimals) {
+  return Guarded([&] {
+    Require(decimals, "decimals");
+    const FieldDesc& f = FieldOf(table, field);
+    *decimals = f.code == kNumericText ? f.decimals : 0;
+  });
+}
+
+XBERESULT XbeGetFieldName(XBEHANDLE table, uint16_t ordinal, char* name, uint16_t* length) {
+  return Guarded([&] { PutText(FieldOf(table, XBE_FIELD_ORDINAL(ordinal)).name, name, length); });
+}
+
+XBERESULT XbeGetFieldOffset(XBEHANDLE table, XBEFIELD field, uint32_t* offset) {
+  return Guarded([&] {
+    Require(offset, "offset");
+    *offset = FieldOf(table, field).offset;
+  });
+}
+
+XBERESULT XbeGetColumnPermissions(XBEHANDLE table, uint16_t ordinal, uint8_t* permissions) {
+  return Guarded([&] {
+    Require(permissions, "permissions");
+    Table& t = TableOf(table);
+    t.FieldIndexOrdinal(ordinal);
+    *permissions = t.Writable() ? 2 | 4 : 0;
+  });
+}
+
+XBERESULT XbeGetRecord(XBEHANDLE table, void* buffer, uint32_t length) {
+  return Guarded([&] {
+    Require(buffer, "record buffer");
+    const std::string& image = TableOf(table).CurrentImage();
+    if (length < image.size())
+      Fail(kBufferTooSmall, "The record needs a buffer of " + std::to_string(image.size()) + " bytes.");
+    // Only the record: the rest of the caller's buffer is its own.
+    std::memcpy(buffer, image.data(), image.size());
+  });
+}
+
+XBERESULT XbeGetField(XBEHANDLE table, XBEFIELD field, void* buffer, uint32_t* length, uint16_t) {
+  return Guarded([&] {
+    Table& t = TableOf(table);
+    const std::size_t i = ResolveField(t, field);
+    const FieldDesc& f = t.Field(i);
+    if (IsMemoCode(f.code)) {
+      const MemoBlob blob = t.GetMemo(i);
+      PutBytes(blob.data, buffer, length, blob.text);
+    } else {
+      PutBytes(t.GetFieldText(i), buffer, length, true);
+    }
+  });
+}
+
+XBERESULT XbeSetField(XBEHANDLE table, XBEFIELD field, const void* data, uint32_t length) {
+  return Guarded([&] {
+    Table& t = TableOf(table);
+    const std::size_t i = ResolveField(t, field);
+    const FieldDesc& f = t.Field(i);
+    if (IsMemoCode(f.code)) {
+      if (data == nullptr && length != 0) Fail(kInvalidArgument, "No memo contents were given.");
+      t.SetMemo(i, std::string_view(static_cast<const char*>(data), data ? length : 0));
+    } else {
+      t.SetFieldText(i, GivenText(data, length));
+    }
+  });
+}
+
+XBERESULT XbeSetFieldRaw(XBEHANDLE table, XBEFIELD field, const void* data, uint32_t length) {
+  return Guarded([&] {
+    Table& t = TableOf(table);
+    if (data == nullptr && length != 0) Fail(kInvalidArgument, "No field contents were given.");
+    t.SetFieldRaw(ResolveField(t, field), std::string_view(static_cast<const char*>(data), data ? length : 0));
+  });
+}
+
+XBERESULT XbeSetEmpty(XBEHANDLE table, XBEFIELD field) {
+  return Guarded([&] {
+    Table& t = TableOf(table);
+    t.SetFieldEmpty(ResolveField(t, field));
+  });
+}
+
+XBERESULT XbeIsEmpty(XBEHANDLE table, XBEFIELD field, uint16_t* empty) {
+  return Guarded([&] {
+    Require(empty, "flag");
+    Table& t = TableOf(table);
+    *empty = t.IsFieldEmpty(ResolveField(t, field)) ? 1 : 0;
+  });
+}
+
+XBERESULT XbeClearRecordBuffer(XBEHANDLE table, void* buffer, uint32_t length) {
+  return Guarded([&] {
+    Require(buffer, "record buffer");
+    const std::string image = TableOf(table).NullRecord();
+    std::memcpy(buffer, image.data(), std::min<std::size_t>(length, image.size()));
+  });
+}
+
+XBERESULT XbeGetNullRecord(XBEHANDLE table, void* buffer, uint32_t length) {
+  return XbeClearRecordBuffer(table, buffer, length);
+}
+
+XBERESULT XbeConvertStringToJulian(const char* text, uint16_t length, double* julian) {
+  return Guarded([&] {
+    Require(julian, "julian date");
+    Require(text, "text");
+    const std::string_view t(text, strnlen(text, length));
+    auto j = JulianFromStorageText(t);
+    if (!j) Fail(kInvalidValue, "The text '" + std::string(t) + "' is not a date in the form CCYYMMDD.");
+    *julian = static_cast<double>(*j);
+  });
+}
+
+XBERESULT XbeConvertJulianToString(double julian, char* text, uint16_t* length) {
+  return Guarded([&] { PutText(StorageTextFromJulian(static_cast<std::int64_t>(julian)), text, length); });
+}
+
+}  // extern "C"

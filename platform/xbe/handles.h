@@ -1,0 +1,81 @@
+// The engine's handle table: every object a caller holds by number. Handles are never 0, stay
+// below 0x80000000 and are unique across kinds; a stale or foreign number is an error.
+#pragma once
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "platform/xbe/errors.h"
+#include "platform/xbe/order.h"
+#include "platform/xbe/table.h"
+
+namespace xbe {
+
+enum class HandleKind : std::uint16_t { kConnection = 1, kTable = 2, kIndexOrder = 3, kStatement = 4, kSearch = 5 };
+
+class HandleObject {
+ public:
+  virtual ~HandleObject() = default;
+  virtual HandleKind Kind() const = 0;
+};
+
+// A handle that moves a table's shared cursor: the table handle itself (natural order) or one of
+// its index orders.
+class CursorHandle : public HandleObject {
+ public:
+  virtual Table& CursorTable() = 0;
+  virtual Order& CursorOrder() = 0;
+};
+
+struct ConnectionObject final : HandleObject {
+  HandleKind Kind() const override { return HandleKind::kConnection; }
+  std::string path;
+};
+
+struct TableObject final : CursorHandle {
+  HandleKind Kind() const override { return HandleKind::kTable; }
+  Table& CursorTable() override { return *table; }
+  Order& CursorOrder() override { return table->Natural(); }
+  std::unique_ptr<Table> table;
+  std::uint32_t connection = 0;
+};
+
+struct SearchObject final : HandleObject {
+  HandleKind Kind() const override { return HandleKind::kSearch; }
+  std::vector<std::string> files;
+  std::size_t next = 0;
+};
+
+class Registry {
+ public:
+  std::uint32_t Add(std::unique_ptr<HandleObject> object);
+  HandleObject* Find(std::uint32_t handle) const;
+  std::unique_ptr<HandleObject> Remove(std::uint32_t handle);
+  std::size_t Count(HandleKind kind) const;
+  // Connections once closed answer 5024 instead of "invalid handle".
+  void MarkClosedConnection(std::uint32_t handle) { closedConnections_.insert(handle); }
+  bool WasClosedConnection(std::uint32_t handle) const { return closedConnections_.count(handle) != 0; }
+
+  template <class T>
+  T& Get(std::uint32_t handle, HandleKind kind) {
+    HandleObject* o = Find(handle);
+    if (o == nullptr || o->Kind() != kind) Fail(kInvalidHandle, "Invalid handle " + std::to_string(handle) + ".");
+    return static_cast<T&>(*o);
+  }
+  CursorHandle& Cursor(std::uint32_t handle);
+
+ private:
+  std::map<std::uint32_t, std::unique_ptr<HandleObject>> objects_;
+  std::set<std::uint32_t> closedConnections_;
+  std::uint32_t next_ = 0x100;
+};
+
+Registry& Handles();
+// Every C entry point runs under this lock.
+std::recursive_mutex& EngineMutex();
+
+}  // namespace xbe

@@ -1,0 +1,858 @@
+#include "platform/xbe/index/cdx_file.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+#include <set>
+
+#include "platform/xbe/index/index_error.h"
+
+namespace xbe::index {
+
+using cdx::Entry;
+using cdx::kNodeSize;
+using cdx::kNone;
+using cdx::Node;
+
+namespace {
+constexpr std::size_t kMaxTreeDepth = 32;
+constexpr std::size_t kTagNameLength = 10;
+
+std::string UpperName(std::string_view s) {
+  std::string r(s);
+  for (char& c : r) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return r;
+}
+
+bool ValidNode(std::uint64_t off, std::uint64_t size) {
+  return off >= kNodeSize && off % kNodeSize == 0 && off + kNodeSize <= size;
+}
+
+int CompareKeyBytes(std::string_view a, std::string_view b) {
+  const std::size_t n = std::min(a.size(), b.size());
+  const int c = n ? std::memcmp(a.data(), b.data(), n) : 0;
+  if (c != 0) return c < 0 ? -1 : 1;
+  return a.size() < b.size() ? -1 : a.size() > b.size() ? 1 : 0;
+}
+}  // namespace
+
+// ---------------- tag ----------------
+
+CdxTag::CdxTag(CdxFile& file, std::uint32_t headerOffset, std::string name, bool directory)
+    : file_(file), headerOffset_(headerOffset), directory_(directory) {
+  info_.name = std::move(name);
+  ReadHeader();
+}
+
+void CdxTag::Fail(const std::string& what) const { Corrupt(file_.File().Name(), what); }
+
+void CdxTag::ReadHeader() {
+  cache_.clear();
+  dirty_.clear();
+  pendingFree_.clear();
+  headerRaw_.assign(cdx::kHeaderSize, 0);
+  if (headerOffset_ + std::uint64_t{cdx::kHeaderSize} > file_.Size()) Fail("a tag header lies outside the file");
+  file_.File().Read(headerOffset_, headerRaw_.data(), cdx::kHeaderSize);
+  header_ = cdx::DecodeTagHeader(headerRaw_.data(), file_.File().Name());
+  if (header_.keyLength < 1 || header_.keyLength > 240) Fail("bad key length in a tag header");
+  if (!ValidNode(header_.root, file_.Size())) Fail("the root node of a tag lies outside the file");
+  info_.keyExpression = header_.keyExpression;
+  info_.forExpression = header_.forExpression;
+  info_.unique = (header_.options & cdx::kUnique) != 0;
+  info_.descending = header_.descending;
+  info_.keyLength = header_.keyLength;
+  info_.keyDecimals = 0;
+  info_.pageSize = kNodeSize;
+  ++file_.generation;
+}
+
+void CdxTag::Reload() { ReadHeader(); }
+
+void CdxTag::SetKeyType(expr::Type t) {
+  const char pad = (t == expr::Type::kNumeric || t == expr::Type::kDate) ? '\0' : ' ';
+  if (pad != pad_) {
+    pad_ = pad;
+    cache_.clear();
+    ++file_.generation;
+  }
+}
+
+std::uint64_t CdxTag::Generation() const { return file_.generation; }
+
+std::uint64_t CdxTag::MaxEntries() const { return (file_.Size() / kNodeSize + 1) * kNodeSize; }
+
+const Node& CdxTag::NodeAt(std::uint32_t offset) {
+  auto it = cache_.find(offset);
+  if (it != cache_.end()) return it->second;
+  if (!ValidNode(offset, file_.Size())) Fail("a node link points outside the file (offset " + std::to_string(offset) + ")");
+  unsigned char raw[kNodeSize];
+  file_.File().Read(offset, raw, kNodeSize);
+  Node n = cdx::DecodeNode(raw, offset, header_.keyLength, pad_, file_.Size(), file_.File().Name());
+  return cache_.emplace(offset, std::move(n)).first->second;
+}
+
+Node& CdxTag::Mutable(std::uint32_t offset) {
+  NodeAt(offset);
+  dirty_[offset] = true;
+  return cache_.at(offset);
+}
+
+void CdxTag::PutNode(Node n) {
+  const std::uint32_t off = n.offset;
+  cache_[off] = std::move(n);
+  dirty_[off] = true;
+}
+
+int CdxTag::CompareEntries(const Entry& a, const KeyEntry& b) const {
+  const int c = CompareKeyBytes(a.key, b.key);
+  if (c != 0) return c;
+  return a.recno < b.recno ? -1 : a.recno > b.recno ? 1 : 0;
+}
+
+bool CdxTag::Bound(const std::function<bool(const Entry&)>& atOrAfter, Path* path) {
+  path->clear();
+  std::uint32_t node = header_.root;
+  for (;;) {
+    if (path->size() >= kMaxTreeDepth) Fail("the nodes form a cycle");
+    const Node& n = NodeAt(node);
+    std::size_t lo = 0, hi = n.entries.size();
+    while (lo < hi) {
+      const std::size_t mid = (lo + hi) / 2;
+      if (atOrAfter(n.entries[mid])) hi = mid;
+      else lo = mid + 1;
+    }
+    if (lo == n.entries.size()) {
+      if (path->empty()) return false;
+      Fail("a branch key does not match the keys below it");
+    }
+    path->push_back({node, lo});
+    if (n.IsLeaf()) return true;
+    node = n.entries[lo].child;
+  }
+}
+
+bool CdxTag::Edge(bool last, Path* path) {
+  path->clear();
+  std::uint32_t node = header_.root;
+  for (;;) {
+    if (path->size() >= kMaxTreeDepth) Fail("the nodes form a cycle");
+    const Node& n = NodeAt(node);
+    if (n.entries.empty()) {
+      if (!path->empty()) Fail("an empty node below the root");
+      return false;
+    }
+    const std::size_t i = last ? n.entries.size() - 1 : 0;
+    path->push_back({node, i});
+    if (n.IsLeaf()) return true;
+    node = n.entries[i].child;
+  }
+}
+
+bool CdxTag::StepNext(Path* path) {
+  if (path->empty()) return false;
+  if (path->back().index + 1 < NodeAt(path->back().node).entries.size()) {
+    ++path->back().index;
+    return true;
+  }
+  std::size_t level = path->size() - 1;
+  while (level > 0) {
+    --level;
+    Step& s = (*path)[level];
+    const Node& n = NodeAt(s.node);
+    if (s.index + 1 < n.entries.size()) {
+      ++s.index;
+      path->resize(level + 1);
+      std::uint32_t child = n.entries[s.index].child;
+      for (;;) {
+        if (path->size() >= kMaxTreeDepth) Fail("the nodes form a cycle");
+        const Node& c = NodeAt(child);
+        if (c.entries.empty()) Fail("an empty node below the root");
+        path->push_back({child, 0});
+        if (c.IsLeaf()) return true;
+        child = c.entries[0].child;
+      }
+    }
+  }
+  path->clear();
+  return false;
+}
+
+bool CdxTag::StepPrev(Path* path) {
+  if (path->empty()) return false;
+  if (path->back().index > 0) {
+    --path->back().index;
+    return true;
+  }
+  std::size_t level = path->size() - 1;
+  while (level > 0) {
+    --level;
+    Step& s = (*path)[level];
+    if (s.index > 0) {
+      --s.index;
+      path->resize(level + 1);
+      std::uint32_t child = NodeAt(s.node).entries[s.index].child;
+      for (;;) {
+        if (path->size() >= kMaxTreeDepth) Fail("the nodes form a cycle");
+        const Node& c = NodeAt(child);
+        if (c.entries.empty()) Fail("an empty node below the root");
+        path->push_back({child, c.entries.size() - 1});
+        if (c.IsLeaf()) return true;
+        child = c.entries.back().child;
+      }
+    }
+  }
+  path->clear();
+  return false;
+}
+
+bool CdxTag::FindPath(const KeyEntry& entry, Path* path) {
+  auto at = [&]() -> const Entry& { return NodeAt(path->back().node).entries[path->back().index]; };
+  if (Bound([&](const Entry& e) { return CompareEntries(e, entry) >= 0; }, path)) {
+    if (at().recno == entry.recno && at().key == entry.key) return true;
+  }
+  // Equal keys of files written elsewhere need not be in record order.
+  if (!Bound([&](const Entry& e) { return CompareKeyBytes(e.key, entry.key) >= 0; }, path)) return false;
+  for (std::uint64_t guard = 0; guard <= file_.Size(); ++guard) {
+    if (at().key != entry.key) return false;
+    if (at().recno == entry.recno) return true;
+    if (!StepNext(path)) return false;
+  }
+  Fail("the walk does not end");
+}
+
+void CdxTag::Commit() {
+  unsigned char raw[kNodeSize];
+  for (const auto& [off, changed] : dirty_) {
+    if (!changed) continue;
+    if (!cdx::EncodeNode(cache_.at(off), header_.keyLength, pad_, raw)) Fail("a node does not fit (internal)");
+    file_.File().Write(off, raw, kNodeSize);
+  }
+  dirty_.clear();
+  // Nodes go to the free list only once nothing links to them any more.
+  for (std::uint32_t node : pendingFree_) file_.FreeNode(node);
+  pendingFree_.clear();
+  header_.version += 1;
+  if (directory_) header_.freeList = file_.FreeListHead();
+  cdx::EncodeTagHeader(header_, headerRaw_.data());
+  file_.File().Write(headerOffset_, headerRaw_.data(), cdx::kHeaderSize);
+  ++file_.generation;
+  if (cache_.size() > kCacheLimit) cache_.clear();
+}
+
+void CdxTag::RefreshMax(Path path) {
+  // A branch entry holds the last key of its child: keep them so after a change below.
+  while (path.size() > 1) {
+    const Node& x = NodeAt(path.back().node);
+    if (x.entries.empty()) return;
+    const Entry& last = x.entries.back();
+    const Step& up = path[path.size() - 2];
+    const Entry& e = NodeAt(up.node).entries[up.index];
+    if (e.key == last.key && e.recno == last.recno) return;
+    const std::string key = last.key;
+    const std::uint32_t recno = last.recno;
+    Node& p = Mutable(up.node);
+    p.entries[up.index].key = key;
+    p.entries[up.index].recno = recno;
+    path.pop_back();
+  }
+}
+
+void CdxTag::SplitUp(Path path) {
+  const std::size_t maxBranch = cdx::MaxBranchEntries(header_.keyLength);
+  while (!path.empty()) {
+    Node& x = Mutable(path.back().node);
+    const bool fits = x.IsLeaf() ? cdx::LeafFits(x.entries, 0, x.entries.size(), header_.keyLength, pad_)
+                                 : x.entries.size() <= maxBranch;
+    if (fits) {
+      RefreshMax(path);
+      return;
+    }
+    // Split near the middle; both halves must fit.
+    const std::size_t n = x.entries.size();
+    std::size_t k = n / 2;
+    if (x.IsLeaf()) {
+      for (std::size_t d = 0; d < n; ++d) {
+        const std::size_t lo = n / 2 >= d ? n / 2 - d : 0, hi = std::min(n - 1, n / 2 + d);
+        auto ok = [&](std::size_t s) {
+          return s > 0 && s < n && cdx::LeafFits(x.entries, 0, s, header_.keyLength, pad_) &&
+                 cdx::LeafFits(x.entries, s, n, header_.keyLength, pad_);
+        };
+        if (ok(lo)) { k = lo; break; }
+        if (ok(hi)) { k = hi; break; }
+      }
+    }
+    Node r;
+    r.offset = file_.AllocateNode();
+    r.attributes = x.IsLeaf() ? cdx::kLeaf : cdx::kBranch;
+    r.entries.assign(x.entries.begin() + static_cast<std::ptrdiff_t>(k), x.entries.end());
+    x.entries.resize(k);
+    r.left = x.offset;
+    r.right = x.right;
+    const bool wasRoot = (x.attributes & cdx::kRoot) != 0;
+    x.attributes = static_cast<std::uint16_t>(x.attributes & ~cdx::kRoot);
+    x.right = r.offset;
+    const std::uint32_t xOff = x.offset;
+    const Entry xMax{x.entries.back().key, x.entries.back().recno, xOff};
+    const Entry rMax{r.entries.back().key, r.entries.back().recno, r.offset};
+    if (r.right != kNone) Mutable(r.right).left = r.offset;
+    PutNode(std::move(r));
+    path.pop_back();
+    if (wasRoot || path.empty()) {
+      Node root;
+      root.offset = file_.AllocateNode();
+      root.attributes = cdx::kBranch | cdx::kRoot;
+      root.entries = {xMax, rMax};
+      header_.root = root.offset;
+      PutNode(std::move(root));
+      return;
+    }
+    Node& p = Mutable(path.back().node);
+    const std::size_t j = path.back().index;
+    p.entries[j] = xMax;
+    p.entries.insert(p.entries.begin() + static_cast<std::ptrdiff_t>(j + 1), rMax);
+  }
+}
+
+bool CdxTag::Insert(const KeyEntry& entry) {
+  if (entry.key.size() != header_.keyLength)
+    throw IndexError(IndexErrorKind::kArgument, "Key of " + std::to_string(entry.key.size()) + " bytes for a tag of " +
+                                                    std::to_string(header_.keyLength));
+  try {
+    Path path;
+    if (info_.unique && Bound([&](const Entry& e) { return CompareKeyBytes(e.key, entry.key) >= 0; }, &path)) {
+      if (NodeAt(path.back().node).entries[path.back().index].key == entry.key) return false;
+    }
+    path.clear();
+    std::uint32_t node = header_.root;
+    for (;;) {
+      if (path.size() >= kMaxTreeDepth) Fail("the nodes form a cycle");
+      const Node& n = NodeAt(node);
+      std::size_t lo = 0, hi = n.entries.size();
+      while (lo < hi) {
+        const std::size_t mid = (lo + hi) / 2;
+        if (CompareEntries(n.entries[mid], entry) >= 0) hi = mid;
+        else lo = mid + 1;
+      }
+      if (n.IsLeaf()) {
+        path.push_back({node, lo});
+        break;
+      }
+      if (n.entries.empty()) Fail("an empty branch node");
+      if (lo == n.entries.size()) lo = n.entries.size() - 1;  // beyond every key: the last child
+      path.push_back({node, lo});
+      node = n.entries[lo].child;
+    }
+    Node& leaf = Mutable(path.back().node);
+    leaf.entries.insert(leaf.entries.begin() + static_cast<std::ptrdiff_t>(path.back().index),
+                        Entry{entry.key, entry.recno, 0});
+    SplitUp(path);
+    Commit();
+    return true;
+  } catch (...) {
+    ReadHeader();
+    throw;
+  }
+}
+
+void CdxTag::RemoveNodeFromParent(Path path) {
+  // path.back() is an empty node below the root: unlink it, free it, drop its entry above.
+  while (path.size() > 1) {
+    Node& x = Mutable(path.back().node);
+    if (!x.entries.empty()) break;
+    if (x.left != kNone) Mutable(x.left).right = x.right;
+    if (x.right != kNone) Mutable(x.right).left = x.left;
+    const std::uint32_t gone = x.offset;
+    cache_.erase(gone);
+    dirty_.erase(gone);
+    pendingFree_.push_back(gone);
+    path.pop_back();
+    Node& p = Mutable(path.back().node);
+    p.entries.erase(p.entries.begin() + static_cast<std::ptrdiff_t>(path.back().index));
+    if (!p.entries.empty() && path.back().index == p.entries.size()) path.back().index = p.entries.size() - 1;
+  }
+  // A root with one child gives way to it; a root with none becomes an empty leaf.
+  for (;;) {
+    Node& root = Mutable(header_.root);
+    if (root.IsLeaf()) break;
+    if (root.entries.empty()) {
+      root.attributes = cdx::kLeaf | cdx::kRoot;
+      break;
+    }
+    if (root.entries.size() > 1) break;
+    const std::uint32_t child = root.entries[0].child;
+    const std::uint32_t old = root.offset;
+    Node& c = Mutable(child);
+    c.attributes = static_cast<std::uint16_t>(c.attributes | cdx::kRoot);
+    c.left = kNone;
+    c.right = kNone;
+    header_.root = child;
+    cache_.erase(old);
+    dirty_.erase(old);
+    pendingFree_.push_back(old);
+  }
+  // Steps above the root that gave way are no longer in the tree.
+  while (!path.empty() && path.front().node != header_.root) path.erase(path.begin());
+  if (path.size() > 1) RefreshMax(path);
+}
+
+bool CdxTag::Remove(const KeyEntry& entry) {
+  try {
+    Path path;
+    if (!FindPath(entry, &path)) return false;
+    Node& leaf = Mutable(path.back().node);
+    leaf.entries.erase(leaf.entries.begin() + static_cast<std::ptrdiff_t>(path.back().index));
+    if (leaf.entries.empty() && path.size() > 1) {
+      RemoveNodeFromParent(path);
+    } else {
+      if (!leaf.entries.empty() && path.back().index == leaf.entries.size()) path.back().index = leaf.entries.size() - 1;
+      RefreshMax(path);
+    }
+    Commit();
+    return true;
+  } catch (...) {
+    ReadHeader();
+    throw;
+  }
+}
+
+void CdxTag::Build(std::vector<KeyEntry> entries) {
+  try {
+    for (const KeyEntry& e : entries)
+      if (e.key.size() != header_.keyLength)
+        throw IndexError(IndexErrorKind::kArgument, "Key of " + std::to_string(e.key.size()) + " bytes for a tag of " +
+                                                        std::to_string(header_.keyLength));
+    std::set<std::uint32_t> seen;
+    std::function<void(std::uint32_t, int)> collect = [&](std::uint32_t node, int depth) {
+      if (depth > static_cast<int>(kMaxTreeDepth) || !seen.insert(node).second) Fail("the nodes form a cycle");
+      const Node n = NodeAt(node);
+      if (!n.IsLeaf())
+        for (const Entry& e : n.entries) collect(e.child, depth + 1);
+    };
+    collect(header_.root, 0);
+    for (std::uint32_t node : seen) file_.FreeNode(node);
+    cache_.clear();
+    dirty_.clear();
+    WriteTree(std::move(entries));
+  } catch (...) {
+    ReadHeader();
+    throw;
+  }
+  ReadHeader();
+}
+
+void CdxTag::WriteTree(std::vector<KeyEntry> entries) {
+  std::stable_sort(entries.begin(), entries.end(), [](const KeyEntry& a, const KeyEntry& b) {
+    const int c = CompareKeyBytes(a.key, b.key);
+    return c != 0 ? c < 0 : a.recno < b.recno;
+  });
+  if (info_.unique)
+    entries.erase(std::unique(entries.begin(), entries.end(),
+                              [](const KeyEntry& a, const KeyEntry& b) { return a.key == b.key; }),
+                  entries.end());
+  std::vector<Entry> items;
+  items.reserve(entries.size());
+  for (KeyEntry& e : entries) items.push_back(Entry{std::move(e.key), e.recno, 0});
+  unsigned char raw[kNodeSize];
+  auto writeLevel = [&](std::vector<Node>& level) {
+    for (std::size_t i = 0; i < level.size(); ++i) {
+      level[i].left = i > 0 ? level[i - 1].offset : kNone;
+      level[i].right = i + 1 < level.size() ? level[i + 1].offset : kNone;
+    }
+    if (level.size() == 1) level[0].attributes = static_cast<std::uint16_t>(level[0].attributes | cdx::kRoot);
+    for (const Node& n : level) {
+      if (!cdx::EncodeNode(n, header_.keyLength, pad_, raw)) Fail("a node does not fit (internal)");
+      file_.File().Write(n.offset, raw, kNodeSize);
+    }
+  };
+  // Leaves as full as the compression allows.
+  std::vector<Node> level;
+  std::size_t start = 0;
+  do {
+    std::size_t end = start;
+    std::size_t step = 64;
+    while (end < items.size()) {  // grow by steps, then back off one by one
+      const std::size_t tryEnd = std::min(items.size(), end + step);
+      if (cdx::LeafFits(items, start, tryEnd, header_.keyLength, pad_)) {
+        end = tryEnd;
+      } else if (step > 1) {
+        step /= 2;
+      } else {
+        break;
+      }
+    }
+    Node n;
+    n.offset = file_.AllocateNode();
+    n.attributes = cdx::kLeaf;
+    n.entries.assign(items.begin() + static_cast<std::ptrdiff_t>(start), items.begin() + static_cast<std::ptrdiff_t>(end));
+    level.push_back(std::move(n));
+    start = end;
+  } while (start < items.size());
+  writeLevel(level);
+  const std::size_t maxBranch = cdx::MaxBranchEntries(header_.keyLength);
+  while (level.size() > 1) {
+    std::vector<Node> upper;
+    for (std::size_t i = 0; i < level.size(); i += maxBranch) {
+      Node n;
+      n.offset = file_.AllocateNode();
+      n.attributes = cdx::kBranch;
+      for (std::size_t k = i; k < std::min(level.size(), i + maxBranch); ++k)
+        n.entries.push_back(Entry{level[k].entries.back().key, level[k].entries.back().recno, level[k].offset});
+      upper.push_back(std::move(n));
+    }
+    writeLevel(upper);
+    level = std::move(upper);
+  }
+  header_.root = level[0].offset;
+  header_.version += 1;
+  if (directory_) header_.freeList = file_.FreeListHead();
+  cdx::EncodeTagHeader(header_, headerRaw_.data());
+  file_.File().Write(headerOffset_, headerRaw_.data(), cdx::kHeaderSize);
+  ++file_.generation;
+}
+
+std::uint64_t CdxTag::KeyCount() {
+  if (countGeneration_ != file_.generation) {
+    std::uint64_t visited = 0;
+    std::function<std::uint64_t(std::uint32_t, int)> count = [&](std::uint32_t node, int depth) -> std::uint64_t {
+      if (depth > static_cast<int>(kMaxTreeDepth) || ++visited > file_.Size() / kNodeSize) Fail("the nodes form a cycle");
+      TrimCache();
+      const Node& n = NodeAt(node);
+      if (n.IsLeaf()) return n.entries.size();
+      std::vector<std::uint32_t> children;
+      for (const Entry& e : n.entries) children.push_back(e.child);
+      std::uint64_t sum = 0;
+      for (std::uint32_t c : children) sum += count(c, depth + 1);
+      return sum;
+    };
+    count_ = count(header_.root, 0);
+    countGeneration_ = file_.generation;
+  }
+  return count_;
+}
+
+void CdxTag::Check() {
+  std::set<std::uint32_t> seen;
+  std::vector<std::vector<std::uint32_t>> levels;
+  int leafDepth = -1;
+  bool havePrev = false;
+  Entry prev;
+  // Returns the last entry below `node`.
+  std::function<Entry(std::uint32_t, int)> walk = [&](std::uint32_t node, int depth) -> Entry {
+    if (depth > static_cast<int>(kMaxTreeDepth)) Fail("the nodes form a cycle");
+    if (!seen.insert(node).second) Fail("node " + std::to_string(node) + " is linked twice");
+    TrimCache();
+    const Node n = NodeAt(node);
+    if (levels.size() <= static_cast<std::size_t>(depth)) levels.resize(static_cast<std::size_t>(depth) + 1);
+    levels[static_cast<std::size_t>(depth)].push_back(node);
+    const bool isRoot = node == header_.root;
+    if (((n.attributes & cdx::kRoot) != 0) != isRoot) Fail("node " + std::to_string(node) + " has a wrong root mark");
+    if (!isRoot && n.entries.empty()) Fail("an empty node below the root");
+    if (n.IsLeaf()) {
+      if (leafDepth < 0) leafDepth = depth;
+      if (leafDepth != depth) Fail("leaves at different depths");
+      for (const Entry& e : n.entries) {
+        if (havePrev) {
+          const int c = CompareKeyBytes(prev.key, e.key);
+          if (c > 0 || (c == 0 && prev.recno >= e.recno)) Fail("keys out of order in node " + std::to_string(node));
+        }
+        prev = e;
+        havePrev = true;
+      }
+      return n.entries.empty() ? Entry{} : n.entries.back();
+    }
+    Entry last;
+    for (const Entry& e : n.entries) {
+      last = walk(e.child, depth + 1);
+      if (last.key != e.key || last.recno != e.recno)
+        Fail("a branch key of node " + std::to_string(node) + " is not the last key below it");
+    }
+    return last;
+  };
+  walk(header_.root, 0);
+  for (const std::vector<std::uint32_t>& level : levels)
+    for (std::size_t i = 0; i < level.size(); ++i) {
+      const Node& n = NodeAt(level[i]);
+      const std::uint32_t left = i > 0 ? level[i - 1] : kNone, right = i + 1 < level.size() ? level[i + 1] : kNone;
+      if (n.left != left || n.right != right) Fail("sibling links of node " + std::to_string(level[i]) + " are wrong");
+    }
+}
+
+// ---------------- cursor ----------------
+
+namespace {
+
+// Walks the ascending storage, backwards for descending tags.
+class CdxCursor : public OrderCursor {
+ public:
+  CdxCursor(CdxTag& tag, bool reverse) : t_(tag), reverse_(reverse) {}
+
+  bool First() override {
+    steps_ = 0;
+    t_.TrimCache();
+    return Edge(reverse_); }
+  bool Last() override {
+    steps_ = 0;
+    t_.TrimCache();
+    return Edge(!reverse_); }
+  bool Next() override { return Move(!reverse_); }
+  bool Prev() override { return Move(reverse_); }
+
+  bool Seek(std::string_view key) override {
+    steps_ = 0;
+    t_.TrimCache();
+    return reverse_ ? SeekHigh(key) : SeekLow(key); }
+  bool SeekLast(std::string_view key) override {
+    steps_ = 0;
+    t_.TrimCache();
+    return reverse_ ? SeekLow(key) : SeekHigh(key); }
+
+  bool Find(const KeyEntry& entry) override {
+    steps_ = 0;
+    t_.TrimCache();
+    if (!t_.FindPath(entry, &path_)) path_.clear();
+    return Load();
+  }
+  bool Valid() const override { return valid_; }
+  const KeyEntry& Current() const override { return current_; }
+
+ private:
+  static int Prefix(const std::string& stored, std::string_view key) {
+    const std::size_t n = std::min(stored.size(), key.size());
+    const int c = n ? std::memcmp(stored.data(), key.data(), n) : 0;
+    if (c != 0) return c < 0 ? -1 : 1;
+    return stored.size() < key.size() ? -1 : 0;
+  }
+  bool Matches(std::string_view key) const { return valid_ && current_.key.compare(0, key.size(), key) == 0; }
+
+  // First stored entry whose prefix is >= key.
+  bool SeekLow(std::string_view key) {
+    t_.Bound([&](const Entry& e) { return Prefix(e.key, key) >= 0; }, &path_);
+    Load();
+    return Matches(key);
+  }
+  // Last stored entry whose prefix is <= key.
+  bool SeekHigh(std::string_view key) {
+    if (t_.Bound([&](const Entry& e) { return Prefix(e.key, key) > 0; }, &path_)) {
+      t_.StepPrev(&path_);
+    } else {
+      t_.Edge(true, &path_);
+    }
+    Load();
+    return Matches(key);
+  }
+
+  bool Edge(bool last) {
+    if (!t_.Edge(last, &path_)) path_.clear();
+    return Load();
+  }
+
+  bool Move(bool forward) {
+    if (!valid_) return false;
+    t_.TrimCache();
+    // The step count guards one walk in one direction.
+    if ((forward ? 1 : -1) != direction_) steps_ = 0;
+    direction_ = forward ? 1 : -1;
+    if (generation_ != t_.Generation() && !t_.FindPath(current_, &path_)) {
+      // The entry is gone: stand on its successor (in the direction of the move).
+      const KeyEntry gone = current_;
+      const bool any = t_.Bound([&](const Entry& e) { return t_.CompareEntries(e, gone) > 0; }, &path_);
+      if (forward) {
+        if (!any) path_.clear();
+        return Load();
+      }
+      if (!any) t_.Edge(true, &path_);
+      else t_.StepPrev(&path_);
+      return Load();
+    }
+    forward ? t_.StepNext(&path_) : t_.StepPrev(&path_);
+    return Load();
+  }
+
+  bool Load() {
+    valid_ = !path_.empty();
+    // Nodes linked into one another many times over could make a walk practically endless.
+    if (valid_ && ++steps_ > 4 * t_.MaxEntries()) Corrupt("index", "the walk does not end (nodes linked more than once)");
+    if (valid_) {
+      const Entry& e = t_.NodeAt(path_.back().node).entries.at(path_.back().index);
+      current_.key = e.key;
+      current_.recno = e.recno;
+    }
+    generation_ = t_.Generation();
+    return valid_;
+  }
+
+  CdxTag& t_;
+  std::uint64_t steps_ = 0;
+  int direction_ = 0;
+  bool reverse_;
+  CdxTag::Path path_;
+  KeyEntry current_;
+  bool valid_ = false;
+  std::uint64_t generation_ = 0;
+};
+
+}  // namespace
+
+std::unique_ptr<OrderCursor> CdxTag::NewCursor() {
+  return std::make_unique<CdxCursor>(*this, info_.descending && !directory_);
+}
+
+// ---------------- file ----------------
+
+std::unique_ptr<CdxFile> CdxFile::Open(std::unique_ptr<BlockFile> file, KeyTypeOf keyTypeOf) {
+  std::unique_ptr<CdxFile> f(new CdxFile());
+  f->file_ = std::move(file);
+  f->size_ = f->file_->Size();
+  if (f->size_ < cdx::kHeaderSize + kNodeSize) Corrupt(f->file_->Name(), "the file is too short for a CDX index");
+  f->directory_ = std::make_unique<CdxTag>(*f, 0, "", true);
+  if ((f->directory_->header_.options & cdx::kCompact) == 0)
+    throw IndexError(IndexErrorKind::kUnsupported, "Index " + f->file_->Name() + " is not a compact compound index");
+  f->freeList_ = f->directory_->header_.freeList;
+  if (f->freeList_ != 0 && !ValidNode(f->freeList_, f->size_)) f->freeList_ = 0;
+  f->LoadTags(keyTypeOf);
+  return f;
+}
+
+void CdxFile::LoadTags(const KeyTypeOf& keyTypeOf) {
+  tags_.clear();
+  tagList_.clear();
+  auto c = directory_->NewCursor();
+  for (bool ok = c->First(); ok; ok = c->Next()) {
+    std::string name = c->Current().key;
+    while (!name.empty() && (name.back() == ' ' || name.back() == '\0')) name.pop_back();
+    const std::uint32_t off = c->Current().recno;
+    if (off % kNodeSize != 0 || off + std::uint64_t{cdx::kHeaderSize} > size_ || off < cdx::kHeaderSize)
+      Corrupt(file_->Name(), "tag " + name + " has its header outside the file");
+    if (tags_.size() > 1000) Corrupt(file_->Name(), "the tag directory does not end");
+    auto tag = std::make_unique<CdxTag>(*this, off, name, false);
+    if (keyTypeOf) tag->SetKeyType(keyTypeOf(tag->Info().keyExpression));
+    tags_.push_back(std::move(tag));
+  }
+  for (auto& t : tags_) tagList_.push_back(t.get());
+  std::sort(tagList_.begin(), tagList_.end(), [](CdxTag* a, CdxTag* b) { return a->HeaderOffset() < b->HeaderOffset(); });
+}
+
+std::unique_ptr<CdxFile> CdxFile::Create(std::unique_ptr<BlockFile> file) {
+  file->Truncate(0);
+  std::vector<unsigned char> header(cdx::kHeaderSize, 0);
+  cdx::TagHeader h;
+  h.root = cdx::kHeaderSize;
+  h.keyLength = kTagNameLength;
+  h.options = cdx::kCompact | cdx::kCompound | cdx::kDirectory;
+  cdx::EncodeTagHeader(h, header.data());
+  file->Write(0, header.data(), header.size());
+  Node root;
+  root.offset = cdx::kHeaderSize;
+  root.attributes = cdx::kLeaf | cdx::kRoot;
+  unsigned char raw[kNodeSize];
+  cdx::EncodeNode(root, kTagNameLength, ' ', raw);
+  file->Write(root.offset, raw, kNodeSize);
+  return Open(std::move(file));
+}
+
+CdxTag* CdxFile::FindTag(std::string_view name) const {
+  const std::string want = UpperName(name);
+  for (CdxTag* t : tagList_)
+    if (UpperName(t->Info().name) == want) return t;
+  return nullptr;
+}
+
+CdxTag& CdxFile::AddTag(const CdxTagDefinition& d, std::vector<KeyEntry> entries) {
+  const std::string name = UpperName(d.name);
+  if (name.empty() || name.size() > kTagNameLength)
+    throw IndexError(IndexErrorKind::kArgument, "A tag name has 1 to 10 characters");
+  if (FindTag(name)) throw IndexError(IndexErrorKind::kArgument, "Tag " + name + " exists already");
+  if (d.keyLength < 1 || d.keyLength > 240) throw IndexError(IndexErrorKind::kArgument, "CDX key length must be 1 to 240");
+  const std::uint32_t off = AllocateHeader();
+  Node root;
+  root.offset = AllocateNode();
+  root.attributes = cdx::kLeaf | cdx::kRoot;
+  unsigned char raw[kNodeSize];
+  cdx::EncodeNode(root, d.keyLength, ' ', raw);
+  file_->Write(root.offset, raw, kNodeSize);
+  std::vector<unsigned char> header(cdx::kHeaderSize, 0);
+  cdx::TagHeader h;
+  h.root = root.offset;
+  h.keyLength = static_cast<std::uint16_t>(d.keyLength);
+  h.options = static_cast<std::uint8_t>(cdx::kCompact | cdx::kCompound | (d.unique ? cdx::kUnique : 0) |
+                                        (d.forExpression.empty() ? 0 : cdx::kHasFor));
+  h.descending = d.descending;
+  h.keyExpression = d.keyExpression;
+  h.forExpression = d.forExpression;
+  cdx::EncodeTagHeader(h, header.data());
+  file_->Write(off, header.data(), header.size());
+  auto tag = std::make_unique<CdxTag>(*this, off, name, false);
+  tag->SetKeyType(d.keyType);
+  tag->Build(std::move(entries));
+  std::string key = name;
+  key.resize(kTagNameLength, ' ');
+  directory_->Insert(KeyEntry{key, off});
+  CdxTag& ref = *tag;
+  tags_.push_back(std::move(tag));
+  tagList_.push_back(&ref);
+  return ref;
+}
+
+std::uint32_t CdxFile::AllocateNode() {
+  while (freeList_ != 0) {
+    const std::uint32_t off = freeList_;
+    freeList_ = 0;
+    if (!ValidNode(off, size_)) break;
+    unsigned char raw[4];
+    file_->Read(off, raw, 4);
+    std::uint32_t next = 0;
+    std::memcpy(&next, raw, 4);
+    if (next != off && (next == 0 || ValidNode(next, size_))) freeList_ = next;
+    WriteFreeList();
+    return off;
+  }
+  const std::uint32_t off = static_cast<std::uint32_t>((size_ + kNodeSize - 1) / kNodeSize * kNodeSize);
+  size_ = off + std::uint64_t{kNodeSize};
+  unsigned char zero[kNodeSize] = {};
+  file_->Write(off, zero, kNodeSize);
+  return off;
+}
+
+std::uint32_t CdxFile::AllocateHeader() {
+  const std::uint32_t off = static_cast<std::uint32_t>((size_ + kNodeSize - 1) / kNodeSize * kNodeSize);
+  size_ = off + std::uint64_t{cdx::kHeaderSize};
+  std::vector<unsigned char> zero(cdx::kHeaderSize, 0);
+  file_->Write(off, zero.data(), zero.size());
+  return off;
+}
+
+void CdxFile::FreeNode(std::uint32_t offset) {
+  // A free node starts with the offset of the next free one; the file header holds the first.
+  unsigned char raw[kNodeSize] = {};
+  std::memcpy(raw, &freeList_, 4);
+  file_->Write(offset, raw, kNodeSize);
+  freeList_ = offset;
+  WriteFreeList();
+}
+
+void CdxFile::WriteFreeList() {
+  unsigned char raw[4];
+  std::memcpy(raw, &freeList_, 4);
+  file_->Write(4, raw, 4);
+}
+
+void CdxFile::Check() {
+  directory_->Check();
+  for (CdxTag* t : tagList_) t->Check();
+  std::set<std::uint32_t> seen;
+  for (std::uint32_t f = freeList_; f != 0;) {
+    if (!ValidNode(f, size_) || !seen.insert(f).second) Corrupt(file_->Name(), "the free-node list is damaged");
+    unsigned char raw[4];
+    file_->Read(f, raw, 4);
+    std::memcpy(&f, raw, 4);
+  }
+}
+
+void CdxFile::Reload() {
+  size_ = file_->Size();
+  directory_->ReadHeader();
+  freeList_ = directory_->header_.freeList;
+  for (CdxTag* t : tagList_) t->ReadHeader();
+}
+
+}  // namespace xbe::index

@@ -1,0 +1,136 @@
+// A CDX compound index file: a directory of tags (itself a tree of tag names) and one B+-tree
+// of 512-byte nodes per tag. Every tag is an Order; they share the file and its free nodes.
+#pragma once
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/xbe/expr/value.h"
+#include "platform/xbe/index/block_file.h"
+#include "platform/xbe/index/cdx_node.h"
+#include "platform/xbe/index/order.h"
+
+namespace xbe::index {
+
+class CdxFile;
+
+struct CdxTagDefinition {
+  std::string name;  // at most 10 characters, stored in upper case
+  std::string keyExpression;
+  std::string forExpression;
+  bool unique = false;
+  bool descending = false;
+  int keyLength = 0;
+  expr::Type keyType = expr::Type::kCharacter;
+};
+
+class CdxTag : public Order {
+ public:
+  const OrderInfo& Info() const override { return info_; }
+  std::unique_ptr<OrderCursor> NewCursor() override;
+  std::uint64_t KeyCount() override;
+  bool Insert(const KeyEntry& entry) override;
+  bool Remove(const KeyEntry& entry) override;
+  void Build(std::vector<KeyEntry> entries) override;
+  void Check() override;
+  void Reload() override;
+
+  // The key type decides the fill byte of the compressed leaf keys (blank for character keys,
+  // zero for numbers and dates); the table core sets it from the compiled key expression
+  // before the first use.
+  void SetKeyType(expr::Type t) override;
+
+  // Internal to the cursor and the file.
+  struct Step {
+    std::uint32_t node;
+    std::size_t index;
+  };
+  using Path = std::vector<Step>;
+  CdxTag(CdxFile& file, std::uint32_t headerOffset, std::string name, bool directory);
+  const cdx::Node& NodeAt(std::uint32_t offset);
+  std::uint64_t Generation() const;
+  int CompareEntries(const cdx::Entry& a, const KeyEntry& b) const;
+  // Path to the first stored entry (ascending storage order) for which atOrAfter holds.
+  bool Bound(const std::function<bool(const cdx::Entry&)>& atOrAfter, Path* path);
+  bool Edge(bool last, Path* path);
+  bool StepNext(Path* path);
+  bool StepPrev(Path* path);
+  bool FindPath(const KeyEntry& entry, Path* path);
+  std::uint32_t HeaderOffset() const { return headerOffset_; }
+  std::uint64_t MaxEntries() const;
+  // Keeps the node cache small between operations (memory stays flat on long walks).
+  void TrimCache() {
+    if (dirty_.empty() && cache_.size() > kCacheLimit) cache_.clear();
+  }
+  static constexpr std::size_t kCacheLimit = 2048;
+  void ReadHeader();
+
+ private:
+  friend class CdxFile;
+  cdx::Node& Mutable(std::uint32_t offset);
+  void PutNode(cdx::Node n);
+  void Commit();
+  void RefreshMax(Path path);
+  void SplitUp(Path path);
+  void RemoveNodeFromParent(Path path);
+  void WriteTree(std::vector<KeyEntry> entries);
+  [[noreturn]] void Fail(const std::string& what) const;
+
+  CdxFile& file_;
+  std::uint32_t headerOffset_;
+  bool directory_;
+  cdx::TagHeader header_;
+  std::vector<unsigned char> headerRaw_;
+  OrderInfo info_;
+  char pad_ = ' ';
+  std::map<std::uint32_t, cdx::Node> cache_;
+  std::map<std::uint32_t, bool> dirty_;
+  std::vector<std::uint32_t> pendingFree_;  // nodes freed by the change in progress
+  std::uint64_t countGeneration_ = ~0ull;
+  std::uint64_t count_ = 0;
+};
+
+class CdxFile {
+  friend class CdxTag;
+
+ public:
+  // Opens a compound index; the key type of each tag comes from `keyTypeOf` (by key
+  // expression), character when none is given.
+  using KeyTypeOf = std::function<expr::Type(const std::string& keyExpression)>;
+  static std::unique_ptr<CdxFile> Open(std::unique_ptr<BlockFile> file, KeyTypeOf keyTypeOf = nullptr);
+  // A new file with no tags.
+  static std::unique_ptr<CdxFile> Create(std::unique_ptr<BlockFile> file);
+
+  // The tags in the order they were created (their header offsets).
+  const std::vector<CdxTag*>& Tags() const { return tagList_; }
+  CdxTag* FindTag(std::string_view name) const;  // case-insensitive; null when absent
+  CdxTag& AddTag(const CdxTagDefinition& definition, std::vector<KeyEntry> entries);
+  void Check();
+  void Reload();
+
+  // Internal to the tags.
+  BlockFile& File() { return *file_; }
+  std::uint64_t Size() const { return size_; }
+  std::uint32_t AllocateNode();
+  std::uint32_t AllocateHeader();  // two contiguous nodes at the end
+  void FreeNode(std::uint32_t offset);
+  void WriteFreeList();
+  std::uint32_t FreeListHead() const { return freeList_; }
+  std::uint64_t generation = 0;
+
+ private:
+  CdxFile() = default;
+  void LoadTags(const KeyTypeOf& keyTypeOf);
+
+  std::unique_ptr<BlockFile> file_;
+  std::uint64_t size_ = 0;
+  std::unique_ptr<CdxTag> directory_;
+  std::vector<std::unique_ptr<CdxTag>> tags_;
+  std::vector<CdxTag*> tagList_;
+  std::uint32_t freeList_ = 0;
+  bool freeDirty_ = false;
+};
+
+}  // namespace xbe::index

@@ -1,0 +1,94 @@
+// An NTX index file: one order, a B-tree of 1024-byte pages whose every item holds a key.
+#pragma once
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/xbe/index/block_file.h"
+#include "platform/xbe/index/ntx_page.h"
+#include "platform/xbe/index/order.h"
+
+namespace xbe::index {
+
+struct NtxDefinition {
+  std::string keyExpression;
+  std::string forExpression;
+  bool unique = false;
+  bool descending = false;
+  int keyLength = 0;
+  int keyDecimals = 0;
+};
+
+class NtxOrder : public Order {
+ public:
+  // Opens an existing file; the header is checked against the file size and the root page read.
+  // `name` is the order's name (the file's base name in upper case).
+  static std::unique_ptr<NtxOrder> Open(std::unique_ptr<BlockFile> file, std::string name);
+  // Writes a new index into an empty (or to be emptied) file and opens it.
+  static std::unique_ptr<NtxOrder> Create(std::unique_ptr<BlockFile> file, std::string name,
+                                          const NtxDefinition& definition, std::vector<KeyEntry> entries);
+
+  const OrderInfo& Info() const override { return info_; }
+  std::unique_ptr<OrderCursor> NewCursor() override;
+  std::uint64_t KeyCount() override;
+  bool Insert(const KeyEntry& entry) override;
+  bool Remove(const KeyEntry& entry) override;
+  void Build(std::vector<KeyEntry> entries) override;
+  void Check() override;
+  void Reload() override;
+
+  // Internal to the cursor.
+  struct Step {
+    std::uint32_t page;
+    std::size_t index;
+  };
+  using Path = std::vector<Step>;
+  const ntx::Page& PageAt(std::uint32_t offset);
+  std::uint64_t Generation() const { return generation_; }
+  // Keeps the page cache small between operations (memory stays flat on long walks).
+  void TrimCache() {
+    if (dirty_.empty() && cache_.size() > kCacheLimit) cache_.clear();
+  }
+  static constexpr std::size_t kCacheLimit = 1024;
+  // Key-order comparison of stored keys (descending orders reversed), then record numbers.
+  int CompareKeys(std::string_view a, std::string_view b) const;
+  int CompareEntries(const ntx::Item& a, const KeyEntry& b) const;
+  // The path to the first item, in key order, for which `atOrAfter` holds (a predicate that
+  // is false and then true along the order); false when there is none.
+  bool Bound(const std::function<bool(const ntx::Item&)>& atOrAfter, Path* path);
+  void DescendFirst(std::uint32_t page, Path* path);
+  void DescendLast(std::uint32_t page, Path* path);
+  bool StepNext(Path* path);
+  bool StepPrev(Path* path);
+  bool FindPath(const KeyEntry& entry, Path* path);
+  std::uint32_t Root() const { return header_.root; }
+  std::uint64_t MaxEntries() const { return (fileSize_ / ntx::kPageSize + 1) * (header_.maxItems + 1ull); }
+
+ private:
+  NtxOrder(std::unique_ptr<BlockFile> file, std::string name);
+  void ReadHeader();
+  [[noreturn]] void Fail(const std::string& what) const;
+  ntx::Page& Mutable(std::uint32_t offset);
+  std::uint32_t AllocatePage();
+  void FreePage(std::uint32_t offset);
+  void Commit();  // writes the changed pages and the header
+  void FixUnderflow(Path path);
+  void Split(Path path);
+  void WriteTree(std::vector<KeyEntry> entries);
+  std::uint64_t CountFrom(std::uint32_t page, int depth, std::uint64_t* pagesSeen);
+
+  std::unique_ptr<BlockFile> file_;
+  ntx::Header header_;
+  OrderInfo info_;
+  std::uint64_t fileSize_ = 0;
+  std::map<std::uint32_t, ntx::Page> cache_;
+  std::map<std::uint32_t, bool> dirty_;  // page offset -> changed
+  std::vector<unsigned char> headerRaw_;
+  std::uint64_t generation_ = 0;
+  std::uint64_t countGeneration_ = ~0ull;
+  std::uint64_t count_ = 0;
+};
+
+}  // namespace xbe::index

@@ -1,0 +1,47 @@
+// Memo files: .DBT (dBASE III+: 512-byte blocks, text ended by 0x1A) and .FPT (FoxPro: block
+// size from the header, each memo a block run starting with its type and length). The engine's
+// own format uses the .FPT layout.
+#pragma once
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "platform/xbe/raw_file.h"
+
+namespace xbe {
+
+struct MemoBlob {
+  bool text = true;   // false: binary (picture/object) contents
+  std::string data;
+};
+
+class MemoStore {
+ public:
+  virtual ~MemoStore() = default;
+  // Contents of the memo starting at `block`; block 0 is the empty memo.
+  virtual MemoBlob Read(std::uint32_t block) const = 0;
+  // Stores `blob`, reusing the run of `oldBlock` when it fits, else appending at the end.
+  // Returns the block to reference (0 for empty contents). The caller serialises writers.
+  virtual std::uint32_t Write(std::uint32_t oldBlock, const MemoBlob& blob) = 0;
+  virtual bool StoresBinary() const = 0;
+  RawFile& File() { return file_; }
+
+ protected:
+  explicit MemoStore(RawFile file) : file_(std::move(file)) {}
+  RawFile file_;
+};
+
+std::unique_ptr<MemoStore> OpenDbtMemo(RawFile file, bool dbase4);
+std::unique_ptr<MemoStore> OpenFptMemo(RawFile file);
+
+// Writes an empty memo file of the kind (header only).
+void CreateDbtMemoFile(RawFile& file);
+void CreateFptMemoFile(RawFile& file, std::uint16_t blockSize);
+
+// Memo references inside the record: 10 digits right-aligned (blank = none) or, for 4-byte
+// fields, a little-endian 32-bit block number.
+std::uint32_t DecodeMemoReference(std::string_view bytes);
+void EncodeMemoReference(std::uint32_t block, char* out, std::size_t length);
+
+}  // namespace xbe

@@ -1,0 +1,185 @@
+// One open table handle: its files, structure, the record cursor that all of the handle's
+// orders share, the pending (edited or appended) record and the handle's locks.
+//
+// Each handle has its own open file descriptions, so its locks belong to it alone (closing one
+// handle never drops another's) and two handles in one process exclude each other exactly as
+// two processes do. Records are read from the file at every move, so the writes of other
+// handles and processes show at once.
+#pragma once
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "platform/xbe/dbf_header.h"
+#include "platform/xbe/lock_scheme.h"
+#include "platform/xbe/memo_store.h"
+#include "platform/xbe/order.h"
+#include "platform/xbe/raw_file.h"
+#include "platform/xbe/record_hooks.h"
+#include "platform/xbe/table_files.h"
+
+namespace xbe {
+
+// Open options (XbeOpenTable) and the bits reported by XbeGetTableOpenOptions.
+constexpr std::uint32_t kOpenExclusive = 1;
+constexpr std::uint32_t kOpenReadOnly = 2;
+constexpr std::uint32_t kReportUpdates = 0x20;
+constexpr std::uint32_t kReportInserts = 0x40;
+
+struct OpenRequest {
+  std::string name;  // Windows-style, with or without extension
+  TableType type = TableType::kNtx;
+  CharType charType = CharType::kAnsi;
+  LockType lockType = LockType::kCompatible;
+  bool rightsChecking = true;
+  std::uint32_t options = 0;
+};
+
+struct Cursor {
+  std::uint32_t recno = 0;  // 0 before the first record; count + 1 after the last
+  bool bof = true;
+  bool eof = true;
+  bool OnRecord() const { return !bof && !eof && recno != 0; }
+};
+
+class Table {
+ public:
+  static std::unique_ptr<Table> Open(const OpenRequest& request);
+  ~Table();
+  Table(const Table&) = delete;
+  Table& operator=(const Table&) = delete;
+
+  // Writes a pending record and releases the files; errors are raised (the destructor then
+  // closes without raising).
+  void Close();
+
+  // Structure and options.
+  const Schema& Fields() const { return header_.schema; }
+  const FieldDesc& Field(std::size_t index) const;
+  // Field index from a 1-based ordinal or a name; raises kFieldNotFound.
+  std::size_t FieldIndexOrdinal(std::uint32_t ordinal) const;
+  std::size_t FieldIndexName(std::string_view name) const;
+  TableType Type() const { return type_; }
+  CharType Chars() const { return charType_; }
+  bool IsXdt() const { return header_.IsXdt(); }
+  bool Writable() const { return writable_; }
+  bool Exclusive() const { return exclusive_; }
+  std::uint32_t ReportedOptions() const;
+  const std::string& DisplayName() const { return names_.windowsName; }
+  const TableNames& Names() const { return names_; }
+  std::uint32_t LastAutoInc() const { return lastAutoInc_; }
+
+  // Counts: the records in the file now (other writers' appends included).
+  std::uint32_t RecordCount();
+  std::uint32_t CountVisible(Order& order);
+
+  // Navigation through an order (natural order: NaturalOrderOf()). A pending record is written
+  // before the cursor moves.
+  Order& Natural() { return *natural_; }
+  const Cursor& CursorState() const { return cursor_; }
+  void GotoTop(Order& order);
+  void GotoBottom(Order& order);
+  void GotoBOF(Order& order);
+  void Skip(Order& order, std::int32_t count);
+  // Makes a stored record current, deleted or not; false when there is no such record.
+  bool GotoRecord(std::uint32_t recno);
+  bool IsVisible(Order& order);
+  // The 1-based place of the current record among the visible records of the order; 0 when
+  // there is no current record.
+  std::uint32_t KeyNumber(Order& order);
+  void GotoKeyNumber(Order& order, std::uint32_t keyNumber);
+
+  // Deleted-record visibility and filters decide what navigation sees.
+  void AddFilter(RecordFilter* filter);
+  void RemoveFilter(RecordFilter* filter);
+  void AddHook(RecordHook* hook);
+  void RemoveHook(RecordHook* hook);
+
+  // The current record (pending changes included); raises 5068 without one.
+  const std::string& CurrentImage() const;
+  const RecordView& CurrentView() const;
+  bool HasCurrentRecord() const { return cursor_.OnRecord() || pending_ == Pending::kAppend; }
+  std::uint32_t CurrentRecordNumber() const { return cursor_.recno; }
+  void Refresh();
+  std::uint32_t RecordCrc();
+  std::string NullRecord() const;
+
+  // Field access on the current record.
+  std::string GetFieldText(std::size_t index);  // character fields converted to ANSI
+  MemoBlob GetMemo(std::size_t index);          // text memos converted to ANSI
+  void SetFieldText(std::size_t index, std::string_view text);
+  void SetFieldRaw(std::size_t index, std::string_view bytes);
+  void SetFieldEmpty(std::size_t index);
+  void SetMemo(std::size_t index, std::string_view data);
+  bool IsFieldEmpty(std::size_t index);
+
+  // Editing.
+  void Append();
+  void Write();
+  void Delete();
+  void Recall();
+  // Discards the pending changes; false when nothing was pending.
+  bool Cancel();
+
+  // Locks (no-ops on an exclusive handle).
+  void LockRecord(std::uint32_t recno);
+  void UnlockRecord(std::uint32_t recno);
+  void LockFile();
+  void UnlockFile();
+  bool HoldsRecordLock(std::uint32_t recno) const { return lockedRecords_.count(recno) != 0; }
+
+ private:
+  enum class Pending { kNone, kEdit, kAppend };
+  class ImageView;
+  class HeaderLock;
+
+  Table() = default;
+  void Load(std::uint32_t recno);
+  void SetAtEof();
+  void SetAtBof();
+  bool Visible(Order& order, const RecordView& view);
+  std::string ReadImage(std::uint32_t recno);
+  void FlushPending();
+  void BeginEdit();
+  std::string& EditImage();
+  void WriteHeaderCount(std::uint32_t count);
+  void RequireWritable() const;
+  std::uint32_t NextAutoInc();
+  std::string ToAnsi(std::string_view s) const;
+  std::string ToOem(std::string_view s) const;
+
+  TableNames names_;
+  TableType type_ = TableType::kNtx;
+  CharType charType_ = CharType::kAnsi;
+  LockType lockType_ = LockType::kCompatible;
+  bool writable_ = false;
+  bool exclusive_ = false;
+  bool forcedReadOnly_ = false;
+  std::uint32_t options_ = 0;
+  RawFile dbf_;
+  std::unique_ptr<MemoStore> memo_;
+  DbfHeader header_;
+  std::unique_ptr<LockScheme> scheme_;
+  std::unique_ptr<NaturalOrder> natural_;
+  bool modified_ = false;
+  bool modifiedBeforeAppend_ = false;
+  std::uint32_t lastAutoInc_ = 0;
+
+  Cursor cursor_;
+  std::string current_;  // the current record as read
+  std::unique_ptr<ImageView> currentView_;
+  Pending pending_ = Pending::kNone;
+  std::string pendingImage_;
+  std::map<std::size_t, MemoBlob> pendingMemos_;
+
+  std::vector<RecordFilter*> filters_;
+  std::vector<RecordHook*> hooks_;
+  std::set<std::uint32_t> lockedRecords_;
+  bool fileLocked_ = false;
+  std::uint32_t appendLock_ = 0;  // record locked by an append until it is written or cancelled
+};
+
+}  // namespace xbe

@@ -1,0 +1,39 @@
+// Finding a table's files from the name a caller gives, and opening the data file under the
+// sharing convention (README.md, "Sharing between processes").
+#pragma once
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "platform/xbe/field_types.h"
+#include "platform/xbe/raw_file.h"
+
+namespace xbe {
+
+struct TableNames {
+  std::string windowsName;  // as the program names it, extension included
+  std::string hostPath;     // resolved on the host
+};
+
+// The data file of a table: ".dbf" is added to a name without extension for types 1 and 2,
+// ".xdt" for type 3.
+TableNames DataFileNames(std::string_view name, TableType type);
+// The memo file beside a data file: ".dbt" (dBASE), ".fpt" (FoxPro), ".xmt" (engine format).
+TableNames MemoFileNames(const TableNames& data, MemoKind kind, bool xdt);
+
+enum class ShareMode { kShared, kExclusive };
+
+// Opens the data file and takes its sharing lock, checking that the name still names the
+// locked file (a restructure may have just replaced it). Raises kFileNotFound, kTableInUse
+// (exclusive wanted, others have it open), kSharingViolation (someone has it exclusively) or
+// kReadOnly. `writable` is in/out: a file that cannot be written is opened read-only when
+// `mayFallBack`, and `writable` then comes back false.
+RawFile OpenDataFile(const TableNames& names, ShareMode mode, bool& writable, bool mayFallBack);
+
+// The names of the files a restructure writes beside the table before switching.
+std::string RestructureTempPath(const std::string& hostPath);
+std::string RestructureMemoTempPath(const std::string& hostPath);
+// Removes restructure leftovers of a table whose data file is locked by the caller.
+void RemoveRestructureLeftovers(const TableNames& data);
+
+}  // namespace xbe

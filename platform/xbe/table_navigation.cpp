@@ -1,0 +1,175 @@
+// Moving the shared cursor through an order, with deleted-record visibility and filters.
+#include "platform/xbe/errors.h"
+#include "platform/xbe/settings.h"
+#include "platform/xbe/table.h"
+#include "platform/xbe/table_view.h"
+
+namespace xbe {
+
+std::string Table::ReadImage(std::uint32_t recno) {
+  std::string image(header_.recordLength, ' ');
+  const std::uint64_t at = header_.headerLength + static_cast<std::uint64_t>(recno - 1) * header_.recordLength;
+  dbf_.ReadExact(at, image.data(), image.size());
+  return image;
+}
+
+void Table::Load(std::uint32_t recno) {
+  current_ = ReadImage(recno);
+  cursor_.recno = recno;
+  cursor_.bof = false;
+  cursor_.eof = false;
+  currentView_->Reset(&current_, recno);
+}
+
+void Table::SetAtEof() {
+  current_ = NullRecord();
+  cursor_.recno = RecordCount() + 1;
+  cursor_.eof = true;
+  cursor_.bof = false;
+  currentView_->Reset(&current_, cursor_.recno);
+}
+
+void Table::SetAtBof() {
+  current_ = NullRecord();
+  cursor_.recno = 0;
+  cursor_.bof = true;
+  cursor_.eof = false;
+  currentView_->Reset(&current_, 0);
+}
+
+bool Table::Visible(Order& order, const RecordView& view) {
+  if (view.IsDeleted() && !EngineSettings().showDeleted) return false;
+  for (RecordFilter* f : filters_)
+    if (!f->Accepts(view)) return false;
+  return order.Contains(view);
+}
+
+void Table::GotoTop(Order& order) {
+  FlushPending();
+  std::uint32_t r = order.First();
+  while (r != 0) {
+    Load(r);
+    if (Visible(order, *currentView_)) return;
+    r = order.Next(*currentView_);
+  }
+  SetAtEof();
+  cursor_.bof = true;  // an empty set is at both ends
+}
+
+void Table::GotoBottom(Order& order) {
+  FlushPending();
+  std::uint32_t r = order.Last();
+  while (r != 0) {
+    Load(r);
+    if (Visible(order, *currentView_)) return;
+    r = order.Prior(*currentView_);
+  }
+  SetAtEof();
+  cursor_.bof = true;
+}
+
+void Table::GotoBOF(Order& order) {
+  GotoTop(order);
+  const bool empty = cursor_.eof;
+  SetAtBof();
+  cursor_.eof = empty;
+}
+
+void Table::Skip(Order& order, std::int32_t count) {
+  FlushPending();
+  if (count == 0) {
+    if (cursor_.OnRecord()) Load(cursor_.recno);
+    return;
+  }
+  for (; count > 0; --count) {
+    if (cursor_.eof) return;
+    if (cursor_.bof || cursor_.recno == 0) {
+      GotoTop(order);
+      if (cursor_.eof) return;
+      continue;
+    }
+    std::uint32_t r = order.Next(*currentView_);
+    for (;;) {
+      if (r == 0) {
+        SetAtEof();
+        return;
+      }
+      Load(r);
+      if (Visible(order, *currentView_)) break;
+      r = order.Next(*currentView_);
+    }
+  }
+  for (; count < 0; ++count) {
+    if (cursor_.bof) return;
+    if (cursor_.eof) {
+      GotoBottom(order);
+      if (cursor_.eof) return;
+      continue;
+    }
+    std::uint32_t r = order.Prior(*currentView_);
+    for (;;) {
+      if (r == 0) {
+        SetAtBof();
+        return;
+      }
+      Load(r);
+      if (Visible(order, *currentView_)) break;
+      r = order.Prior(*currentView_);
+    }
+  }
+}
+
+bool Table::GotoRecord(std::uint32_t recno) {
+  FlushPending();
+  if (recno == 0 || recno > RecordCount()) {
+    SetAtEof();
+    return false;
+  }
+  Load(recno);
+  return true;
+}
+
+bool Table::IsVisible(Order& order) {
+  if (!HasCurrentRecord()) Fail(kNoCurrentRecord, "");
+  return Visible(order, CurrentView());
+}
+
+std::uint32_t Table::CountVisible(Order& order) {
+  FlushPending();
+  std::string image;
+  std::uint32_t n = 0;
+  ImageView view(*this, &image, 0);
+  for (std::uint32_t r = order.First(); r != 0; r = order.Next(view)) {
+    image = ReadImage(r);
+    view.Reset(&image, r);
+    if (Visible(order, view)) ++n;
+  }
+  return n;
+}
+
+std::uint32_t Table::KeyNumber(Order& order) {
+  if (!cursor_.OnRecord()) return 0;
+  std::string image;
+  std::uint32_t n = 0;
+  ImageView view(*this, &image, 0);
+  for (std::uint32_t r = order.First(); r != 0; r = order.Next(view)) {
+    image = ReadImage(r);
+    view.Reset(&image, r);
+    if (Visible(order, view)) ++n;
+    if (r == cursor_.recno) return n;
+  }
+  return 0;
+}
+
+void Table::GotoKeyNumber(Order& order, std::uint32_t keyNumber) {
+  GotoTop(order);
+  if (keyNumber > 1) Skip(order, static_cast<std::int32_t>(keyNumber - 1));
+  if (cursor_.eof) GotoBottom(order);
+}
+
+void Table::AddFilter(RecordFilter* filter) { filters_.push_back(filter); }
+void Table::RemoveFilter(RecordFilter* filter) { std::erase(filters_, filter); }
+void Table::AddHook(RecordHook* hook) { hooks_.push_back(hook); }
+void Table::RemoveHook(RecordHook* hook) { std::erase(hooks_, hook); }
+
+}  // namespace xbe

@@ -1,0 +1,377 @@
+// The current record: reading fields, editing, appending, writing, deleting and cancelling.
+#include <chrono>
+#include <cstring>
+#include <thread>
+
+#include "platform/xbe/crc32.h"
+#include "platform/xbe/errors.h"
+#include "platform/xbe/field_codec.h"
+#include "platform/xbe/table.h"
+#include "platform/xbe/table_view.h"
+
+namespace xbe {
+
+// Serialises header updates (record count, memo allocation) between writers of a shared
+// table. Header locks are held for a few writes only, so waiting a little is right.
+class Table::HeaderLock {
+ public:
+  explicit HeaderLock(Table& t) : t_(t) {
+    if (t_.exclusive_) return;
+    const ByteRange r = t_.scheme_->Header();
+    for (int i = 0; i < 500; ++i) {
+      if (t_.dbf_.TryLock(r.start, r.length, true)) {
+        held_ = true;
+        return;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    Fail(kRecordLocked, "The header of table " + t_.names_.windowsName + " stays locked by another user.");
+  }
+  ~HeaderLock() {
+    if (held_) {
+      const ByteRange r = t_.scheme_->Header();
+      t_.dbf_.Unlock(r.start, r.length);
+    }
+  }
+  HeaderLock(const HeaderLock&) = delete;
+  HeaderLock& operator=(const HeaderLock&) = delete;
+
+ private:
+  Table& t_;
+  bool held_ = false;
+};
+
+const std::string& Table::CurrentImage() const {
+  if (pending_ != Pending::kNone) return pendingImage_;
+  if (!cursor_.OnRecord()) Fail(kNoCurrentRecord, "");
+  return current_;
+}
+
+const RecordView& Table::CurrentView() const {
+  const std::string& image = CurrentImage();
+  currentView_->Reset(&image, cursor_.recno);
+  return *currentView_;
+}
+
+void Table::Refresh() {
+  if (!cursor_.OnRecord()) Fail(kNoCurrentRecord, "");
+  if (pending_ == Pending::kNone) Load(cursor_.recno);
+}
+
+std::uint32_t Table::RecordCrc() {
+  if (!cursor_.OnRecord()) Fail(kNoCurrentRecord, "");
+  // From the file, so that another user's write changes it.
+  return Crc32(ReadImage(cursor_.recno));
+}
+
+void Table::RequireWritable() const {
+  if (!writable_) Fail(kReadOnly, "The table " + names_.windowsName + " is open read-only.");
+}
+
+std::string& Table::EditImage() {
+  BeginEdit();
+  return pendingImage_;
+}
+
+void Table::BeginEdit() {
+  RequireWritable();
+  if (pending_ != Pending::kNone) return;
+  if (!cursor_.OnRecord()) Fail(kNoCurrentRecord, "");
+  pendingImage_ = current_;
+  pendingMemos_.clear();
+  pending_ = Pending::kEdit;
+}
+
+std::string Table::GetFieldText(std::size_t index) {
+  const FieldDesc& f = Field(index);
+  const std::string& image = CurrentImage();
+  if (IsMemoCode(f.code)) return GetMemo(index).data;
+  std::string text = FieldText(f, image.data() + f.offset, IsXdt());
+  if (IsCharacterCode(f.code)) text = ToAnsi(text);
+  return text;
+}
+
+MemoBlob Table::GetMemo(std::size_t index) {
+  const FieldDesc& f = Field(index);
+  if (!IsMemoCode(f.code)) Fail(kInvalidArgument, "The field " + f.name + " is not a memo field.");
+  return CurrentView().Memo(index);
+}
+
+void Table::SetFieldText(std::size_t index, std::string_view text) {
+  const FieldDesc& f = Field(index);
+  if (IsMemoCode(f.code)) return SetMemo(index, text);
+  if (f.code == kAutoInc) Fail(kInvalidArgument, "The auto-increment field " + f.name + " cannot be written.");
+  std::string& image = EditImage();
+  if (IsCharacterCode(f.code)) {
+    const std::string oem = ToOem(text.substr(0, std::min<std::size_t>(text.size(), f.length)));
+    StoreFieldText(f, image.data() + f.offset, oem, IsXdt());
+  } else {
+    StoreFieldText(f, image.data() + f.offset, text, IsXdt());
+  }
+}
+
+void Table::SetFieldRaw(std::size_t index, std::string_view bytes) {
+  const FieldDesc& f = Field(index);
+  if (IsMemoCode(f.code))
+    Fail(kInvalidArgument, "The memo field " + f.name + " takes its contents, not raw bytes.");
+  if (bytes.size() > f.length)
+    Fail(kInvalidValue, "The value for field " + f.name + " is " + std::to_string(bytes.size()) +
+                            " bytes long; the field holds " + std::to_string(f.length) + ".");
+  std::string& image = EditImage();
+  char* p = image.data() + f.offset;
+  std::memcpy(p, bytes.data(), bytes.size());
+  const bool binary = !(IsCharacterCode(f.code) || f.code == kNumericText || f.code == kLogical ||
+                        (f.code == kDate && f.length != 4));
+  std::memset(p + bytes.size(), binary || IsXdt() ? 0 : ' ', f.length - bytes.size());
+}
+
+void Table::SetFieldEmpty(std::size_t index) {
+  const FieldDesc& f = Field(index);
+  if (IsMemoCode(f.code)) return SetMemo(index, {});
+  std::string& image = EditImage();
+  WriteBlankValue(f, image.data() + f.offset, IsXdt());
+}
+
+void Table::SetMemo(std::size_t index, std::string_view data) {
+  const FieldDesc& f = Field(index);
+  if (!IsMemoCode(f.code)) Fail(kInvalidArgument, "The field " + f.name + " is not a memo field.");
+  if (!memo_) Fail(kCorruptFile, "The table " + names_.windowsName + " has no memo file.");
+  BeginEdit();
+  MemoBlob blob;
+  blob.text = f.code == kMemo || f.code == kVarMemo;
+  blob.data = blob.text ? ToOem(data) : std::string(data);
+  if (!blob.text && !memo_->StoresBinary())
+    Fail(kUnsupported, "The memo file of table " + names_.windowsName + " cannot store binary contents.");
+  if (blob.text && !memo_->StoresBinary() && blob.data.find('\x1A') != std::string::npos)
+    Fail(kInvalidValue, "The memo text for field " + f.name +
+                            " holds the byte 0x1A, which ends a memo in this table's memo file.");
+  pendingMemos_[index] = std::move(blob);
+}
+
+bool Table::IsFieldEmpty(std::size_t index) {
+  const FieldDesc& f = Field(index);
+  if (IsMemoCode(f.code) && pending_ != Pending::kNone) {
+    auto it = pendingMemos_.find(index);
+    if (it != pendingMemos_.end()) return it->second.data.empty();
+  }
+  const std::string& image = CurrentImage();
+  return IsBlankValue(f, image.data() + f.offset, IsXdt());
+}
+
+void Table::WriteHeaderCount(std::uint32_t count) {
+  header_.recordCount = count;
+  char c[4];
+  std::memcpy(c, &count, 4);
+  dbf_.WriteAt(4, c, 4);
+}
+
+std::uint32_t Table::NextAutoInc() {
+  char b[4];
+  dbf_.ReadExact(12, b, 4);
+  std::uint32_t last;
+  std::memcpy(&last, b, 4);
+  ++last;
+  std::memcpy(b, &last, 4);
+  dbf_.WriteAt(12, b, 4);
+  header_.xdtLastAutoInc = last;
+  return last;
+}
+
+void Table::Append() {
+  RequireWritable();
+  FlushPending();
+  std::string image = NullRecord();
+  std::uint32_t recno;
+  {
+    HeaderLock lock(*this);
+    const std::uint64_t fileSize = dbf_.Size();
+    char c[4];
+    dbf_.ReadExact(4, c, 4);
+    std::memcpy(&header_.recordCount, c, 4);
+    const std::uint32_t count = ReadableRecordCount(header_, fileSize);
+    if (count == 0xFFFFFFFEu) Fail(kDiskFull, "The table " + names_.windowsName + " is full.");
+    recno = count + 1;
+    if (IsXdt())
+      for (const auto& f : header_.schema.fields)
+        if (f.code == kAutoInc) {
+          lastAutoInc_ = NextAutoInc();
+          std::memcpy(image.data() + f.offset, &lastAutoInc_, 4);
+        }
+    // Reserve the record in the file at once, so its number is ours whoever appends next.
+    const std::uint64_t at = header_.headerLength + static_cast<std::uint64_t>(count) * header_.recordLength;
+    std::string bytes = image;
+    bytes += '\x1A';
+    dbf_.WriteAt(at, bytes.data(), bytes.size());
+    WriteHeaderCount(recno);
+    if (!exclusive_) {
+      const ByteRange r = scheme_->Record(recno);
+      if (fileLocked_ || dbf_.TryLock(r.start, r.length, true)) appendLock_ = recno;
+    }
+  }
+  modifiedBeforeAppend_ = modified_;
+  modified_ = true;
+  cursor_.recno = recno;
+  cursor_.bof = cursor_.eof = false;
+  current_ = image;
+  pendingImage_ = image;
+  pendingMemos_.clear();
+  pending_ = Pending::kAppend;
+}
+
+void Table::FlushPending() {
+  if (pending_ != Pending::kNone) Write();
+}
+
+void Table::Write() {
+  if (pending_ == Pending::kNone) return;
+  RequireWritable();
+  const std::uint32_t recno = cursor_.recno;
+  bool tempLock = false;
+  const ByteRange range = scheme_->Record(recno);
+  if (!exclusive_ && !fileLocked_ && !lockedRecords_.count(recno) && appendLock_ != recno) {
+    if (!dbf_.TryLock(range.start, range.length, true))
+      Fail(kRecordLocked, "Record " + std::to_string(recno) + " of table " + names_.windowsName +
+                              " is locked by another user.");
+    tempLock = true;
+  }
+  struct Unlock {
+    Table& t;
+    bool on;
+    ByteRange r;
+    ~Unlock() {
+      if (on) t.dbf_.Unlock(r.start, r.length);
+    }
+  } unlock{*this, tempLock, range};
+
+  const std::string stored = ReadImage(recno);
+  std::string image = pendingImage_;
+  if (!pendingMemos_.empty()) {
+    HeaderLock lock(*this);
+    for (auto& [index, blob] : pendingMemos_) {
+      const FieldDesc& f = Field(index);
+      const std::uint32_t old = DecodeMemoReference(std::string_view(stored).substr(f.offset, f.length));
+      const std::uint32_t block = memo_->Write(old, blob);
+      EncodeMemoReference(block, image.data() + f.offset, f.length);
+    }
+  }
+  RecordChange change = RecordChange::kWrite;
+  if (pending_ == Pending::kAppend) change = RecordChange::kAppend;
+  else if (stored[0] != '*' && image[0] == '*') change = RecordChange::kDelete;
+  else if (stored[0] == '*' && image[0] != '*') change = RecordChange::kRecall;
+  ImageView before(*this, &stored, recno);
+  ImageView after(*this, &image, recno);
+  const RecordView* beforeView = change == RecordChange::kAppend ? nullptr : &before;
+  for (RecordHook* h : hooks_) h->BeforeChange(change, beforeView, after);
+  const std::uint64_t at = header_.headerLength + static_cast<std::uint64_t>(recno - 1) * header_.recordLength;
+  dbf_.WriteAt(at, image.data(), image.size());
+  modified_ = true;
+  current_ = image;
+  pending_ = Pending::kNone;
+  pendingMemos_.clear();
+  if (appendLock_ == recno) {
+    if (!fileLocked_ && !lockedRecords_.count(recno)) dbf_.Unlock(range.start, range.length);
+    appendLock_ = 0;
+  }
+  currentView_->Reset(&current_, recno);
+  for (RecordHook* h : hooks_) h->AfterChange(change, beforeView, after);
+}
+
+void Table::Delete() {
+  std::string& image = EditImage();
+  image[0] = '*';
+}
+
+void Table::Recall() {
+  std::string& image = EditImage();
+  image[0] = ' ';
+}
+
+bool Table::Cancel() {
+  if (pending_ == Pending::kNone) return false;
+  const Pending was = pending_;
+  pending_ = Pending::kNone;
+  pendingMemos_.clear();
+  if (was == Pending::kAppend) {
+    const std::uint32_t recno = cursor_.recno;
+    HeaderLock lock(*this);
+    char c[4];
+    dbf_.ReadExact(4, c, 4);
+    std::uint32_t count;
+    std::memcpy(&count, c, 4);
+    if (count == recno) {
+      // Still the last record: take it back.
+      WriteHeaderCount(recno - 1);
+      const std::uint64_t end = header_.headerLength + static_cast<std::uint64_t>(recno - 1) * header_.recordLength;
+      dbf_.Truncate(end);
+      dbf_.WriteAt(end, "\x1A", 1);
+      modified_ = modifiedBeforeAppend_;
+    } else {
+      // Others appended after it: it stays, blank and deleted.
+      std::string image = NullRecord();
+      image[0] = '*';
+      const std::uint64_t at = header_.headerLength + static_cast<std::uint64_t>(recno - 1) * header_.recordLength;
+      dbf_.WriteAt(at, image.data(), image.size());
+    }
+    if (appendLock_ == recno) {
+      const ByteRange r = scheme_->Record(recno);
+      if (!fileLocked_ && !lockedRecords_.count(recno)) dbf_.Unlock(r.start, r.length);
+      appendLock_ = 0;
+    }
+    SetAtEof();
+  } else {
+    currentView_->Reset(&current_, cursor_.recno);
+  }
+  return true;
+}
+
+void Table::LockRecord(std::uint32_t recno) {
+  if (recno == 0) {
+    if (!cursor_.OnRecord()) Fail(kNoCurrentRecord, "");
+    recno = cursor_.recno;
+  }
+  if (exclusive_) return;
+  RequireWritable();
+  if (recno > RecordCount()) Fail(kRecordUnreachable, "");
+  if (lockedRecords_.count(recno)) return;
+  const ByteRange r = scheme_->Record(recno);
+  if (!fileLocked_ && appendLock_ != recno && !dbf_.TryLock(r.start, r.length, true))
+    Fail(kRecordLocked, "Record " + std::to_string(recno) + " of table " + names_.windowsName +
+                            " is locked by another user.");
+  lockedRecords_.insert(recno);
+}
+
+void Table::UnlockRecord(std::uint32_t recno) {
+  if (recno == 0) recno = cursor_.recno;
+  if (!lockedRecords_.erase(recno)) return;
+  if (!fileLocked_ && appendLock_ != recno) {
+    const ByteRange r = scheme_->Record(recno);
+    dbf_.Unlock(r.start, r.length);
+  }
+}
+
+void Table::LockFile() {
+  if (exclusive_ || fileLocked_) return;
+  RequireWritable();
+  const ByteRange r = scheme_->File();
+  if (!dbf_.TryLock(r.start, r.length, true))
+    Fail(kRecordLocked, "The table " + names_.windowsName + " has records locked by another user.");
+  fileLocked_ = true;
+}
+
+void Table::UnlockFile() {
+  if (!fileLocked_) return;
+  const ByteRange r = scheme_->File();
+  dbf_.Unlock(r.start, r.length);
+  fileLocked_ = false;
+  // The records this handle locked on their own stay locked.
+  for (std::uint32_t recno : lockedRecords_) {
+    const ByteRange rr = scheme_->Record(recno);
+    dbf_.TryLock(rr.start, rr.length, true);
+  }
+  if (appendLock_ != 0) {
+    const ByteRange rr = scheme_->Record(appendLock_);
+    dbf_.TryLock(rr.start, rr.length, true);
+  }
+}
+
+}  // namespace xbe
