@@ -1,9 +1,11 @@
 #include "platform/classes/classbuilder.h"
 #include "platform/rtl/ansi.h"
+#include "platform/rtl/paths.h"
 #include "platform/classes/registry.h"
 #include "platform/ui/dialogs.h"
 #include "platform/ui/edit.h"
 #include "platform/ui/extctrls.h"
+#include "platform/ui/menus.h"
 #include "platform/ui/stdctrls.h"
 #include "platform/ui/forms.h"
 
@@ -23,6 +25,8 @@ TApplication::TApplication() : TApplication(CreateBackendForHost()) {}
 
 TApplication::TApplication(std::unique_ptr<Backend> backend) : classes::TComponent(nullptr) {
   RegisterComponentClasses();
+  // Until the program names itself, the title is the program's file name without extension.
+  title_ = rtl::ChangeFileExt(rtl::ExtractFileName(rtl::ExeFileName()), "");
   windows_ = std::make_unique<WindowSystem>(std::move(backend));
   Application = this;
   screen_ = new TScreen(this);
@@ -113,6 +117,7 @@ void TApplication::HandleCurrentException() {
 void TApplication::ShowException(const std::string& message) {
   BoxRequest r;
   r.kind = BoxRequest::Error;
+  r.icon = BoxRequest::ErrorIcon;
   r.caption = title_;
   r.text = ErrorBoxText(message);
   r.buttons = {"OK"};
@@ -149,13 +154,23 @@ int TApplication::MessageBox(const std::string& text, const std::string& caption
       r.buttons = {"OK"};
       r.results = {IDOK};
   }
-  if ((flags & 0xF0) == MB_ICONERROR) r.kind = BoxRequest::Error;
+  switch (flags & 0xF0) {
+    case MB_ICONERROR:
+      r.kind = BoxRequest::Error;
+      r.icon = BoxRequest::ErrorIcon;
+      break;
+    case MB_ICONQUESTION: r.icon = BoxRequest::QuestionIcon; break;
+    case MB_ICONWARNING: r.icon = BoxRequest::WarningIcon; break;
+    case MB_ICONINFORMATION: r.icon = BoxRequest::InformationIcon; break;
+    default: break;
+  }
   if ((flags & MB_DEFBUTTON2) && r.results.size() > 1) r.defaultResult = r.results[1];
   return ShowBox(r);
 }
 
 int TApplication::ShowBox(const BoxRequest& request) {
-  if (std::optional<int> answer = windows_->GetBackend().InterceptBox(request)) return *answer;
+  BoxRequest copy = request;
+  if (std::optional<int> answer = windows_->GetBackend().InterceptBox(copy)) return *answer;
   return RunBoxForm(request);
 }
 
@@ -168,6 +183,8 @@ void RegisterComponentClasses() {
   classes::RegisterClass<TTimer>();
   classes::RegisterClass<TEdit>();
   classes::RegisterClass<TMaskEdit>();
+  classes::RegisterClass<TPopupMenu>();
+  classes::RegisterClass<TMenuItem>();
 }
 
 void NotifySystemColorsChanged() {

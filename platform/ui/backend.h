@@ -31,12 +31,16 @@ class InputSink {
   virtual void CloseRequest(HWND topLevel) = 0;
   virtual void Exposed(HWND topLevel) = 0;
   virtual void ActivationChanged(HWND topLevel, bool active) = 0;
+  // The user moved or resized a window on screen (its client area's screen place and size).
+  virtual void WindowPlaced(HWND /*topLevel*/, TPoint /*clientScreen*/, TSize /*client*/) {}
 };
 
 // A modal box as the window system is about to show it.
 struct BoxRequest {
-  enum Kind { Message, Confirmation, Error };
+  enum Kind { Message, Confirmation, Error, SelectDirectory };
   Kind kind = Message;
+  enum Icon { NoIcon, ErrorIcon, QuestionIcon, WarningIcon, InformationIcon };
+  Icon icon = NoIcon;
   std::string caption;  // code page 1252
   std::string text;
   std::vector<std::string> buttons;  // captions, e.g. "OK", "&Sim", "&Não"
@@ -44,6 +48,9 @@ struct BoxRequest {
   int defaultResult = IDOK;          // Enter
   int escapeResult = IDOK;           // Escape (and what a console run answers is the default)
   int closeResult = IDOK;            // the close button
+  // The select-directory dialog: the directory it opens at; an answer of IDOK may replace it
+  // with the directory chosen.
+  std::string directory;
 };
 
 struct TopLevelInfo {
@@ -78,7 +85,7 @@ class Backend {
 
   // Answers a modal box without showing it (headless), or none: the window system shows a
   // real box and runs its modal loop.
-  virtual std::optional<int> InterceptBox(const BoxRequest& request) = 0;
+  virtual std::optional<int> InterceptBox(BoxRequest& request) = 0;
   // A line appended to a memo (a console run writes it out).
   virtual void MemoLineAdded(const std::string& /*ansiLine*/) {}
 

@@ -349,7 +349,8 @@ class TGraphicControl : public TControl {
  public:
   explicit TGraphicControl(classes::TComponent* owner);
   // During Paint, the parent's drawing context moved to this control; outside it, a canvas
-  // over the top-level window at this control's place.
+  // over the top-level window at this control's place (drawing there shows with the window's
+  // next presentation).
   TCanvas& Canvas();
   void WndProc(TMessage& m) override;
 
@@ -358,6 +359,7 @@ class TGraphicControl : public TControl {
 
  private:
   TCanvas canvas_;
+  bool painting_ = false;
 };
 
 // A windowed control with a canvas and a paint hook.

@@ -31,6 +31,46 @@ class TBoxForm final : public TForm {
   BoxRequest request_;
 };
 
+// The box's icon: a 32 x 32 disc with its sign.
+class TBoxIcon final : public TGraphicControl {
+ public:
+  TBoxIcon(classes::TComponent* owner, BoxRequest::Icon icon) : TGraphicControl(owner), icon_(icon) {
+    SetBounds(0, 0, 32, 32);
+  }
+
+ protected:
+  void Paint() override {
+    TCanvas& c = Canvas();
+    TColor disc = clNavy, sign = clWhite;
+    const char* text = "i";
+    if (icon_ == BoxRequest::ErrorIcon) {
+      disc = clRed;
+      text = "X";
+    } else if (icon_ == BoxRequest::QuestionIcon) {
+      text = "?";
+    } else if (icon_ == BoxRequest::WarningIcon) {
+      disc = clYellow;
+      sign = clBlack;
+      text = "!";
+    }
+    for (int y = 0; y < 32; ++y)
+      for (int x = 0; x < 32; ++x) {
+        const int dx = 2 * x - 31, dy = 2 * y - 31;
+        if (dx * dx + dy * dy <= 31 * 31) c.SetPixel(x, y, disc);
+      }
+    c.Font().SetName("MS Sans Serif");
+    c.Font().SetHeight(-20);
+    c.Font().SetStyle(fsBold);
+    c.Font().SetColor(sign);
+    c.Brush().SetStyle(bsClear);
+    TRect r = Rect(0, 0, 32, 32);
+    c.DrawText(text, r, DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+  }
+
+ private:
+  BoxRequest::Icon icon_;
+};
+
 }  // namespace
 
 int RunBoxForm(const BoxRequest& request) {
@@ -58,9 +98,18 @@ int RunBoxForm(const BoxRequest& request) {
     const int buttonW = 75, buttonH = 23, gap = 6;
     const int count = static_cast<int>(request.buttons.size());
     const int buttonsW = count * buttonW + std::max(0, count - 1) * gap;
-    const int clientW = std::max(textRect.Width() + 2 * 18, buttonsW + 2 * 18);
-    label->SetBounds(18, 18, textRect.Width() + 1, std::max(textRect.Height(), 13));
-    const int buttonTop = 18 + label->Height() + 16;
+    int textLeft = 18;
+    int textTop = 18;
+    if (request.icon != BoxRequest::NoIcon) {
+      auto* icon = new TBoxIcon(form, request.icon);
+      icon->SetParent(form);
+      icon->SetBounds(12, 12, 32, 32);
+      textLeft = 12 + 32 + 14;
+      textTop = std::max(18, 12 + (32 - textRect.Height()) / 2);
+    }
+    const int clientW = std::max(textLeft + textRect.Width() + 18, buttonsW + 2 * 18);
+    label->SetBounds(textLeft, textTop, textRect.Width() + 1, std::max(textRect.Height(), 13));
+    const int buttonTop = std::max(textTop + label->Height(), request.icon != BoxRequest::NoIcon ? 44 : 0) + 16;
     form->SetClientSize(clientW, buttonTop + buttonH + 12);
 
     int x = (clientW - buttonsW) / 2;

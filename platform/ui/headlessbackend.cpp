@@ -25,7 +25,7 @@ bool HeadlessBackend::WaitForEvents(std::optional<std::uint64_t> deadline) {
   return true;
 }
 
-std::optional<int> HeadlessBackend::InterceptBox(const BoxRequest& request) {
+std::optional<int> HeadlessBackend::InterceptBox(BoxRequest& request) {
   if (echoToConsole) {
     std::string out = "[" + rtl::AnsiToUtf8(request.caption) + "] " + rtl::AnsiToUtf8(request.text);
     std::fprintf(stdout, "%s\n", out.c_str());

@@ -27,11 +27,11 @@ class HeadlessBackend : public Backend {
   void UpdateTopLevel(HWND hwnd, const TopLevelInfo& info) override { windows_[hwnd] = info; }
   void Present(HWND, const Surface&) override { ++presents_; }
   bool WaitForEvents(std::optional<std::uint64_t> deadline) override;
-  std::optional<int> InterceptBox(const BoxRequest& request) override;
+  std::optional<int> InterceptBox(BoxRequest& request) override;
   void MemoLineAdded(const std::string& ansiLine) override;
 
   // Test hooks.
-  std::function<std::optional<int>(const BoxRequest&)> boxHandler;  // none: default answer; nullopt: show it
+  std::function<std::optional<int>(BoxRequest&)> boxHandler;  // none: default answer; nullopt: show it
   std::function<bool()> idleHandler;  // called when idle with nothing due; true: it made input
   std::uint64_t virtualTimeLimitMs = 3600 * 1000;  // an idle wait past this gives up
   const std::map<HWND, TopLevelInfo>& TopLevels() const { return windows_; }

@@ -175,7 +175,7 @@ class SdlBackend final : public Backend {
     return true;
   }
 
-  std::optional<int> InterceptBox(const BoxRequest&) override { return std::nullopt; }
+  std::optional<int> InterceptBox(BoxRequest&) override { return std::nullopt; }
 
   std::string ClipboardText() override {
     char* t = SDL_GetClipboardText();
@@ -251,6 +251,20 @@ class SdlBackend final : public Backend {
           case SDL_WINDOWEVENT_CLOSE: sink_->CloseRequest(h); break;
           case SDL_WINDOWEVENT_EXPOSED:
           case SDL_WINDOWEVENT_SHOWN: sink_->Exposed(h); break;
+          case SDL_WINDOWEVENT_MOVED:
+          case SDL_WINDOWEVENT_SIZE_CHANGED: {
+            auto it = windows_.find(h);
+            if (it == windows_.end()) break;
+            int x = 0, y = 0, w = 0, hh = 0;
+            SDL_GetWindowPosition(it->second.window, &x, &y);
+            SDL_GetWindowSize(it->second.window, &w, &hh);
+            // Remember the new place first, so that the form's update does not move it back.
+            const TPoint at = ClientOrigin(it->second.info);
+            it->second.info.outer = OffsetRect(it->second.info.outer, x - at.x, y - at.y);
+            it->second.info.client = {w, hh};
+            sink_->WindowPlaced(h, {x, y}, {w, hh});
+            break;
+          }
           case SDL_WINDOWEVENT_FOCUS_GAINED: sink_->ActivationChanged(h, true); break;
           case SDL_WINDOWEVENT_FOCUS_LOST: sink_->ActivationChanged(h, false); break;
           default: break;

@@ -205,6 +205,39 @@ class TMemo : public TCustomMemo {
   explicit TMemo(classes::TComponent* owner) : TCustomMemo(owner) {}
 };
 
+// A list of text rows with one selected row.
+class TListBox : public TWinControl {
+  CLASSES_DECLARE_CLASSINFO()
+ public:
+  explicit TListBox(classes::TComponent* owner);
+  classes::TStringList& Items() { return items_; }
+  int ItemIndex() const { return itemIndex_; }
+  void SetItemIndex(int v);
+  int TopIndex() const { return topIndex_; }
+  int ItemHeight() const;
+  // The row at a client point, or -1.
+  int ItemAtPos(TPoint p) const;
+  TPoint ClientOrigin() const override { return {2, 2}; }
+  TRect ClientRect() const override;
+  const classes::TNotifyEvent& OnChange() const { return onChange_; }
+  void SetOnChange(classes::TNotifyEvent e) { onChange_ = std::move(e); }
+
+ protected:
+  void PaintWindow(TCanvas& dc) override;
+  void EraseBackground(TCanvas& dc) override;
+  TColor DefaultColor() const override { return clWindow; }
+  LRESULT DialogCode() const override { return DLGC_WANTARROWS | DLGC_WANTCHARS; }
+  void KeyDown(int& key, TShiftState shift) override;
+  void MouseDown(TMouseButton button, TShiftState shift, int x, int y) override;
+  void Select(int index, bool byUser);
+
+ private:
+  classes::TStringList items_;
+  int itemIndex_ = -1;
+  int topIndex_ = 0;
+  classes::TNotifyEvent onChange_;
+};
+
 // The classic one-pixel-wide, two-deep sunken border of edits and memos.
 void DrawSunkenBorder(TCanvas& dc, TRect r, bool ctl3D);
 

@@ -8,8 +8,14 @@ HeadlessDriver::HeadlessDriver(TSize screen) {
   auto backend = std::make_unique<HeadlessBackend>(clock_);
   backend->SetScreenSize(screen);
   backend_ = backend.get();
-  backend_->boxHandler = [this](const BoxRequest& r) -> std::optional<int> {
+  backend_->boxHandler = [this](BoxRequest& r) -> std::optional<int> {
     boxes_.push_back(r);
+    if (r.kind == BoxRequest::SelectDirectory && directoryAnswer_) {
+      std::optional<std::string> chosen = directoryAnswer_(r);
+      if (!chosen) return IDCANCEL;
+      r.directory = *chosen;
+      return IDOK;
+    }
     if (answer_) return answer_(r);
     return r.defaultResult;
   };
@@ -20,6 +26,10 @@ HeadlessDriver::~HeadlessDriver() { app_.reset(); }
 
 void HeadlessDriver::AnswerBoxes(std::function<std::optional<int>(const BoxRequest&)> answer) {
   answer_ = std::move(answer);
+}
+
+void HeadlessDriver::AnswerDirectoryDialogs(std::function<std::optional<std::string>(const BoxRequest&)> answer) {
+  directoryAnswer_ = std::move(answer);
 }
 
 void HeadlessDriver::RunUntilIdle() {

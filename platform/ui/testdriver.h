@@ -58,6 +58,9 @@ class HeadlessDriver {
   // Modal boxes: every one is recorded; the answer comes from the function (default: the
   // box's default answer). An answer of nullopt shows the box for real, to be driven.
   void AnswerBoxes(std::function<std::optional<int>(const BoxRequest&)> answer);
+  // The select-directory dialog: the directory chosen (OK), or nullopt (Cancelar). Without
+  // one, the dialog answers OK with the directory it opened at.
+  void AnswerDirectoryDialogs(std::function<std::optional<std::string>(const BoxRequest&)> answer);
   const std::vector<BoxRequest>& Boxes() const { return boxes_; }
   void ClearBoxes() { boxes_.clear(); }
 
@@ -78,6 +81,7 @@ class HeadlessDriver {
   std::unique_ptr<TApplication> app_;
   std::vector<BoxRequest> boxes_;
   std::function<std::optional<int>(const BoxRequest&)> answer_;
+  std::function<std::optional<std::string>(const BoxRequest&)> directoryAnswer_;
 };
 
 }  // namespace ui

@@ -441,16 +441,13 @@ const classes::TClassInfo& TGraphicControl::StaticClassInfo() {
 TGraphicControl::TGraphicControl(classes::TComponent* owner) : TControl(owner) {}
 
 TCanvas& TGraphicControl::Canvas() {
-  if (!canvas_.Target()) {
-    TWinControl* top = TopLevel();
-    if (top && top->TopLevelSurface()) {
-      canvas_.SetTarget(top->TopLevelSurface());
-      const TPoint off = OffsetInTopLevel();
-      canvas_.SetViewportOrigin(off);
-      canvas_.IntersectClipRect(Rect(0, 0, Width(), Height()));
-      canvas_.Font().Assign(Font());
-    }
-  }
+  if (painting_) return canvas_;
+  // Outside a paint: the top-level window's surface at this control's current place.
+  TWinControl* top = TopLevel();
+  canvas_.SetTarget(top ? top->TopLevelSurface() : nullptr);
+  canvas_.SetViewportOrigin(OffsetInTopLevel());
+  canvas_.IntersectClipRect(Rect(0, 0, Width(), Height()));
+  canvas_.Font().Assign(Font());
   return canvas_;
 }
 
@@ -462,12 +459,15 @@ void TGraphicControl::WndProc(TMessage& m) {
     canvas_.SetDeviceClip(dc.DeviceClip());
     canvas_.Font().Assign(Font());
     canvas_.Brush().SetColor(Color());
+    painting_ = true;
     try {
       Paint();
     } catch (...) {
+      painting_ = false;
       canvas_.SetTarget(nullptr);
       throw;
     }
+    painting_ = false;
     canvas_.SetTarget(nullptr);
     return;
   }

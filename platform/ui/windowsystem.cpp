@@ -232,6 +232,16 @@ void WindowSystem::CloseRequest(HWND topLevel) {
 
 void WindowSystem::Exposed(HWND topLevel) { queue_.Invalidate(topLevel); }
 
+void WindowSystem::WindowPlaced(HWND topLevel, TPoint clientScreen, TSize client) {
+  TWinControl* top = ControlOf(topLevel);
+  if (!top) return;
+  const TPoint origin = top->ClientOrigin();
+  const TRect outer = top->BoundsRect();
+  const int w = outer.Width() - top->ClientWidth() + client.cx;
+  const int h = outer.Height() - top->ClientHeight() + client.cy;
+  top->SetBounds(clientScreen.x - origin.x, clientScreen.y - origin.y, w, h);
+}
+
 void WindowSystem::ActivationChanged(HWND topLevel, bool active) {
   // The application's focused form follows the user's clicks and our own activation; the
   // window manager's focus changes (switching applications) do not re-activate a form.

@@ -60,6 +60,7 @@ class WindowSystem final : public InputSink {
   void CloseRequest(HWND topLevel) override;
   void Exposed(HWND topLevel) override;
   void ActivationChanged(HWND topLevel, bool active) override;
+  void WindowPlaced(HWND topLevel, TPoint clientScreen, TSize client) override;
   // Files dropped at a client point of a top-level window: the nearest window under it that
   // accepts drops gets WM_DROPFILES. False when none accepts them.
   bool FilesDropped(HWND topLevel, TPoint client, const std::vector<std::string>& names);

@@ -137,7 +137,9 @@ TEST_F(LogFormTest, TheTimerTicksOnceAfterItsIntervalAndBoxesAreAnsweredInOrder)
   EXPECT_EQ(driver.Boxes()[0].caption, "Atualização de Estrutura do ML2 e ML6"_ansi);
   EXPECT_EQ(driver.Boxes()[0].text, "primeira mensagem");
   EXPECT_EQ(driver.Boxes()[0].buttons, (std::vector<std::string>{"OK"}));
+  EXPECT_EQ(driver.Boxes()[0].icon, BoxRequest::NoIcon);
   EXPECT_EQ(driver.Boxes()[1].caption, "Confirmação"_ansi);
+  EXPECT_EQ(driver.Boxes()[1].icon, BoxRequest::QuestionIcon);
   EXPECT_EQ(driver.Boxes()[1].buttons, (std::vector<std::string>{"&Sim", std::string("&Não"_ansi)}));
   EXPECT_EQ(form->answers, (std::vector<int>{mrNo}));
   EXPECT_TRUE(driver.App().Terminated());  // closing the main form ends the program
@@ -159,6 +161,7 @@ TEST_F(LogFormTest, AnErrorEscapingTheTimerShowsTheErrorBoxAndTheWindowStays) {
   driver.AdvanceTime(500);
   ASSERT_EQ(driver.Boxes().size(), 1u);
   EXPECT_EQ(driver.Boxes()[0].kind, BoxRequest::Error);
+  EXPECT_EQ(driver.Boxes()[0].icon, BoxRequest::ErrorIcon);
   EXPECT_EQ(driver.Boxes()[0].caption, "Atualização de Estrutura do ML2 e ML6"_ansi);
   EXPECT_EQ(driver.Boxes()[0].text, "Atualizada: Table does not exist.");
   EXPECT_FALSE(driver.App().Terminated());

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/ui/extctrls.h"
+#include "platform/ui/menus.h"
 #include "platform/ui/testdriver.h"
 #include "platform/ui/winapi.h"
 
@@ -141,6 +142,13 @@ TEST_F(InputTest, AParentPaintsItsBackgroundAndWindowlessChildrenIntoAGivenConte
   // And the real paint shows it in the window.
   EXPECT_EQ(driver.Pixel(*probe, 0, 0), clRed);
   EXPECT_EQ(driver.Pixel(*form, 9, 20), ColorToRGB(clBtnFace));
+  // Outside a paint the control draws straight on the window at its place, clipped to itself.
+  probe->SetLeft(12);
+  driver.RunUntilIdle();
+  probe->Canvas().Brush().SetColor(clLime);
+  probe->Canvas().FillRect(Rect(-5, 0, 2, 1));
+  EXPECT_EQ(form->TopLevelSurface()->At(12, 20), clLime);
+  EXPECT_EQ(form->TopLevelSurface()->At(11, 20), ColorToRGB(clBtnFace));
 }
 
 TEST_F(InputTest, SystemMetricsAndTheActiveWindow) {
@@ -192,6 +200,53 @@ TEST(Timer, ChangingTheIntervalInsideTheEventRestartsItButTheSameValueDoesNot) {
   driver.AdvanceTime(1);
   EXPECT_EQ(ticks.size(), 5u);
   delete timer;
+}
+
+}  // namespace
+}  // namespace ui
+
+namespace ui {
+namespace {
+
+TEST_F(InputTest, APopupMenuRunsUntilAChoiceOrAPressOutsideWhichStaysQueued) {
+  auto* menu = new TPopupMenu(form);
+  std::vector<std::string> clicked;
+  for (const char* caption : {"Primeiro", "Segundo"}) {
+    auto* item = new TMenuItem(form);
+    item->SetCaption(caption);
+    item->SetOnClick(classes::TNotifyEvent::FromFunction([&clicked, item](classes::TObject*) {
+      clicked.push_back(item->Caption());
+    }));
+    menu->Items().Add(item);
+  }
+  // A choice: the second row.
+  driver.Backend().idleHandler = [&] {
+    if (!menu->Showing()) return false;
+    TWinControl* w = menu->Window();
+    driver.Backend().Sink()->MouseInput(w->Handle(), WM_LBUTTONDOWN, {10, 2 + 18 + 5}, MK_LBUTTON);
+    driver.Backend().Sink()->MouseInput(w->Handle(), WM_LBUTTONUP, {10, 2 + 18 + 5}, 0);
+    return true;
+  };
+  menu->Popup(400, 300);
+  EXPECT_EQ(clicked, (std::vector<std::string>{"Segundo"}));
+  EXPECT_FALSE(menu->Showing());
+  EXPECT_EQ(driver.ActiveForm(), form);
+
+  // A press on the form outside the menu: the menu closes, the press waits in the queue.
+  driver.Backend().idleHandler = [&] {
+    if (!menu->Showing()) return false;
+    driver.Backend().Sink()->MouseInput(form->Handle(), WM_LBUTTONDOWN, {15, 25}, MK_LBUTTON);
+    return true;
+  };
+  menu->Popup(400, 300);
+  EXPECT_EQ(clicked.size(), 1u);
+  TMessage pending;
+  ASSERT_TRUE(PeekMessage(pending, 0, 0, 0, PM_NOREMOVE));
+  EXPECT_EQ(pending.msg, static_cast<std::uint32_t>(WM_LBUTTONDOWN));
+  EXPECT_EQ(pending.pt, form->ClientToScreen({15, 25}));
+  driver.Backend().idleHandler = nullptr;
+  driver.RunUntilIdle();
+  EXPECT_EQ(probe->seen.back().msg, static_cast<std::uint32_t>(WM_LBUTTONDOWN));  // it reached the probe
 }
 
 }  // namespace
