@@ -1,6 +1,7 @@
 // Navigation, record numbers, bookmarks and counts. Movement goes through the handle's order;
 // all orders of a table share the table's one cursor.
 #include <cmath>
+#include <algorithm>
 #include <cstring>
 
 #include "platform/xbe/api_support.h"
@@ -189,24 +190,27 @@ XBERESULT XbeRefreshRecord(XBEHANDLE table) {
 XBERESULT XbeGetNumIndexes(XBEHANDLE table, uint16_t* count) {
   return Guarded([&] {
     Require(count, "count");
-    TableOf(table);
-    *count = 0;
+    *count = static_cast<uint16_t>(Handles().Get<TableObject>(table, HandleKind::kTable).orders.size());
   });
 }
 
-XBERESULT XbeGetAllIndexes(XBEHANDLE table, XBEHANDLE*, uint16_t* count) {
+XBERESULT XbeGetAllIndexes(XBEHANDLE table, XBEHANDLE* orders, uint16_t* count) {
   return Guarded([&] {
     Require(count, "count");
-    TableOf(table);
-    *count = 0;
+    const auto& all = Handles().Get<TableObject>(table, HandleKind::kTable).orders;
+    const std::size_t room = orders ? *count : 0;
+    for (std::size_t i = 0; i < all.size() && i < room; ++i) orders[i] = all[i];
+    const bool fits = all.size() <= room;
+    *count = static_cast<uint16_t>(std::min(all.size(), room));
+    // More orders than places: the first ones are delivered all the same.
+    if (!fits) Fail(kBufferTooSmall, "The table has " + std::to_string(all.size()) + " index orders.");
   });
 }
 
 XBERESULT XbeGetIndexPageSize(XBEHANDLE order, uint32_t* size) {
   return Guarded([&] {
     Require(size, "size");
-    Handles().Get<CursorHandle>(order, HandleKind::kIndexOrder);
-    *size = 0;
+    *size = Handles().Get<OrderObject>(order, HandleKind::kIndexOrder).pageSize;
   });
 }
 

@@ -77,7 +77,8 @@ XBERESULT XbeOpenTable(XBEHANDLE connection, const char* name, const char* /*ali
 
 XBERESULT XbeCloseTable(XBEHANDLE table) {
   return Guarded([&] {
-    Handles().Get<TableObject>(table, HandleKind::kTable);
+    auto& t = Handles().Get<TableObject>(table, HandleKind::kTable);
+    for (std::uint32_t order : t.orders) Handles().Remove(order);
     std::unique_ptr<HandleObject> object = Handles().Remove(table);
     static_cast<TableObject&>(*object).table->Close();  // raises after releasing the files
   });

@@ -19,7 +19,7 @@ std::string_view DescriptionOf(std::uint32_t code) {
     case kFileNotFound: return "File not found.";
     case kSharingViolation: return "Sharing violation: the file is locked by another user.";
     case kTableInUse: return "The table is in use by another user or application.";
-    case kInvalidRestructure: return "Invalid restructure specification.";
+    case kInvalidRestructure: return "Invalid restructure field list.";
     case kCorruptFile: return "The file is corrupt.";
     case kDiskFull: return "The disk is full.";
     case kUnsupported: return "The operation is not supported.";

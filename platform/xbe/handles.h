@@ -42,6 +42,21 @@ struct TableObject final : CursorHandle {
   Order& CursorOrder() override { return table->Natural(); }
   std::unique_ptr<Table> table;
   std::uint32_t connection = 0;
+  // Handles of the index orders open on this table, in the engine's order; they are released
+  // with the table.
+  std::vector<std::uint32_t> orders;
+};
+
+// An index order open on a table: moves the table's one cursor through its order. The order
+// keeps itself current through the table's record hooks.
+struct OrderObject final : CursorHandle {
+  HandleKind Kind() const override { return HandleKind::kIndexOrder; }
+  Table& CursorTable() override { return *table; }
+  Order& CursorOrder() override { return *order; }
+  Table* table = nullptr;
+  std::uint32_t tableHandle = 0;
+  std::shared_ptr<Order> order;  // an index file may hold several orders: they share its state
+  std::uint32_t pageSize = 0;
 };
 
 struct SearchObject final : HandleObject {

@@ -10,7 +10,7 @@
 #include "platform/xbe/errors.h"
 #include "platform/xbe/field_codec.h"
 #include "platform/xbe/memo_store.h"
-#include "platform/xbe/restructure_spec.h"
+#include "platform/xbe/restructure_plan.h"
 #include "platform/xbe/table_files.h"
 
 namespace xbe {

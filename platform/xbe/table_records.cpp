@@ -244,6 +244,17 @@ void Table::Write() {
   } unlock{*this, tempLock, range};
 
   const std::string stored = ReadImage(recno);
+  RecordChange change = RecordChange::kWrite;
+  if (pending_ == Pending::kAppend) change = RecordChange::kAppend;
+  else if (stored[0] != '*' && pendingImage_[0] == '*') change = RecordChange::kDelete;
+  else if (stored[0] == '*' && pendingImage_[0] != '*') change = RecordChange::kRecall;
+  ImageView before(*this, &stored, recno);
+  const RecordView* beforeView = change == RecordChange::kAppend ? nullptr : &before;
+  {
+    // Hooks may refuse before anything reaches the files; pending memos show through the view.
+    ImageView proposed(*this, &pendingImage_, recno);
+    for (RecordHook* h : hooks_) h->BeforeChange(change, beforeView, proposed);
+  }
   std::string image = pendingImage_;
   if (!pendingMemos_.empty()) {
     HeaderLock lock(*this);
@@ -254,14 +265,7 @@ void Table::Write() {
       EncodeMemoReference(block, image.data() + f.offset, f.length);
     }
   }
-  RecordChange change = RecordChange::kWrite;
-  if (pending_ == Pending::kAppend) change = RecordChange::kAppend;
-  else if (stored[0] != '*' && image[0] == '*') change = RecordChange::kDelete;
-  else if (stored[0] == '*' && image[0] != '*') change = RecordChange::kRecall;
-  ImageView before(*this, &stored, recno);
   ImageView after(*this, &image, recno);
-  const RecordView* beforeView = change == RecordChange::kAppend ? nullptr : &before;
-  for (RecordHook* h : hooks_) h->BeforeChange(change, beforeView, after);
   const std::uint64_t at = header_.headerLength + static_cast<std::uint64_t>(recno - 1) * header_.recordLength;
   dbf_.WriteAt(at, image.data(), image.size());
   modified_ = true;

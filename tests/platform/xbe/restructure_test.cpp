@@ -50,7 +50,7 @@ class Restructure : public ::testing::Test {
 };
 
 // The add-field text the updater builds from a template field.
-std::string AddSpec(XBEHANDLE templ, uint16_t i) {
+std::string AddFieldText(XBEHANDLE templ, uint16_t i) {
   uint16_t type = 0, decimals = 0;
   uint32_t length = 0;
   EXPECT_EQ(XbeGetFieldType(templ, XBE_FIELD_ORDINAL(i), &type), 0u);
@@ -109,8 +109,8 @@ TEST_F(Restructure, EachTemplateFieldAddedOneAtATimeKeepsEveryRecordAndMemo) {
       bool present = false;
       for (const auto& f : dump.fields) present = present || f.name == name;
       if (present) continue;
-      const std::string spec = AddSpec(templ, i);
-      XBE_OK(Run(c, table, spec.c_str()));
+      const std::string addition = AddFieldText(templ, i);
+      XBE_OK(Run(c, table, addition.c_str()));
       ++added;
       ExpectOriginalRecords(c, table, dump, added);
       XBEHANDLE t = OpenTable(c, table);
@@ -125,7 +125,7 @@ TEST_F(Restructure, EachTemplateFieldAddedOneAtATimeKeepsEveryRecordAndMemo) {
   EXPECT_FALSE(fs::exists(dir() / "ML2.DBF.rsn"));
 }
 
-TEST_F(Restructure, InvalidSpecificationsAreRefusedAndChangeNothing) {
+TEST_F(Restructure, InvalidFieldListsAreRefusedAndChangeNothing) {
   Connection c(dir().string());
   const std::string before = Hash(dir());
   const struct {

@@ -28,6 +28,7 @@ std::string Pack(const std::string& table, const std::string& memo, bool foxPro)
 void RunCase(const std::string& dir, const std::uint8_t* data, std::size_t size) {
   if (size < 5) return;
   const bool foxPro = data[0] & 1;
+  const bool showDeleted = data[0] & 2;
   std::uint32_t tableSize;
   std::memcpy(&tableSize, data + 1, 4);
   data += 5;
@@ -40,7 +41,7 @@ void RunCase(const std::string& dir, const std::uint8_t* data, std::size_t size)
   XBEHANDLE c = 0, t = 0;
   if (XbeConnect(dir.c_str(), &c) != 0) return;
   const uint16_t type = foxPro ? XBE_CDX : XBE_NTX;
-  XbeShowDeleted(data[0] & 2 ? 1 : 0);
+  XbeShowDeleted(showDeleted ? 1 : 0);
   if (XbeOpenTable(c, (dir + "\\T").c_str(), nullptr, type, XBE_OEM, 0, 1, 0, &t) == 0) {
     uint16_t fields = 0;
     uint32_t recordLength = 0;

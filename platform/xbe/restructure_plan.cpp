@@ -1,4 +1,4 @@
-#include "platform/xbe/restructure_spec.h"
+#include "platform/xbe/restructure_plan.h"
 
 #include <cctype>
 
