@@ -98,7 +98,7 @@ bool TFPrincipal::Verifica(const std::string& tableName) {
             : nullptr;
     try {
       EmUso->RestructureTable(AddFieldSpecification(field, engineField), "", "");
-    } catch (const std::exception&) {
+    } catch (...) {  // any refusal: the table is in use elsewhere or the engine rejects the field
       ui::ShowMessage(std::string("Não foi possível atualizar estrutura da tabela "_ansi) + tableName +
                       std::string(". O Tulmevara deve estar aberto em outra estação. Certifique-se que o "
                                   "Tulmevara não esteja sendo usado em outra estação e reinicie este "
@@ -120,32 +120,32 @@ bool TFPrincipal::Existe(const std::string& fieldName, const classes::TStrings& 
 }
 
 std::string AddFieldSpecification(const db::TField& field, const TXbeFieldDef* engineField) {
-  std::string spec = field.FullName() + ",";
+  std::string text = field.FullName() + ",";
   switch (field.DataType()) {
     case db::ftString:
-      spec += "Char," + rtl::IntToStr(field.DataSize() - 1) + ",0";
+      text += "Char," + rtl::IntToStr(field.DataSize() - 1) + ",0";
       break;
     case db::ftSmallint:
       // The template's own number of digits: a width taken from the 2-byte data size would
       // truncate every value.
-      spec += "Numeric," + rtl::IntToStr(engineField ? engineField->Length : 4) + ",0";
+      text += "Numeric," + rtl::IntToStr(engineField ? engineField->Length : 4) + ",0";
       break;
     case db::ftFloat:
-      spec += "Numeric,15,4";
+      text += "Numeric,15,4";
       break;
     case db::ftBoolean:
-      spec += "Logical,1,0";
+      text += "Logical,1,0";
       break;
     case db::ftDate:
-      spec += "Date,8,0";
+      text += "Date,8,0";
       break;
     case db::ftMemo:
-      spec += "Memo,10,0";
+      text += "Memo,10,0";
       break;
     default:
       break;  // the engine refuses the bare specification; handled as any restructure failure
   }
-  return spec;
+  return text;
 }
 
 void FinalizeUPrincipa() {
