@@ -3,7 +3,6 @@
 #include <cstring>
 #include <vector>
 
-#include "engine/xbe_pending.h"
 #include "engine/xbedata.h"
 #include "platform/rtl/paths.h"
 #include "platform/rtl/strutils.h"
@@ -65,7 +64,7 @@ XBEHANDLE TXbeDataSet::FindIndexForFields(const std::string& fieldNames) {
   const db::TIndexDef* def = indexDefs_->GetIndexForFields(fieldNames, false);
   if (def == nullptr) return kNoHandle;
   XBEHANDLE handle = kNoHandle;
-  CheckXbeResult(this, xbe_pending::XbeGetIndexHandle(tableHandle_, def->Name().c_str(), &handle));
+  CheckXbeResult(this, XbeGetIndexHandle(tableHandle_, def->Name().c_str(), &handle));
   return handle;
 }
 
@@ -75,7 +74,7 @@ void TXbeDataSet::ActivateIndex() {
   switch (activeIndexKind_) {
     case IndexKindNone: activeHandle_ = tableHandle_; break;
     case IndexKindNamed:
-      CheckXbeResult(this, xbe_pending::XbeGetIndexHandle(tableHandle_, indexName_.c_str(), &activeHandle_));
+      CheckXbeResult(this, XbeGetIndexHandle(tableHandle_, indexName_.c_str(), &activeHandle_));
       break;
     case IndexKindByFields: {
       const XBEHANDLE found = FindIndexForFields(indexFieldNames_);
@@ -85,7 +84,7 @@ void TXbeDataSet::ActivateIndex() {
     }
     case IndexKindDefault:
       CheckXbeResult(this,
-                     xbe_pending::XbeGetIndexHandle(tableHandle_, dictionaryDefaultIndex_.c_str(), &activeHandle_));
+                     XbeGetIndexHandle(tableHandle_, dictionaryDefaultIndex_.c_str(), &activeHandle_));
       break;
   }
   SetBufferListSize(0);
@@ -116,23 +115,23 @@ void TXbeDataSet::LoadIndexDefs() {
       db::TIndexOptions options;
       char name[260] = {};
       std::uint16_t nameLength = sizeof name;
-      CheckXbeResult(this, xbe_pending::XbeGetIndexName(order, name, &nameLength));
+      CheckXbeResult(this, XbeGetIndexName(order, name, &nameLength));
       std::uint16_t segments = 0;
-      CheckXbeResult(this, xbe_pending::XbeGetNumSegments(order, &segments));
+      CheckXbeResult(this, XbeGetNumSegments(order, &segments));
       std::string fields;
       for (std::uint16_t j = 0; j < segments; ++j) {
         char field[510] = {};
         std::uint16_t fieldLength = sizeof field;
-        CheckXbeResult(this, xbe_pending::XbeGetSegmentFieldname(order, j, field, &fieldLength));
+        CheckXbeResult(this, XbeGetSegmentFieldname(order, j, field, &fieldLength));
         if (j > 0) fields += ';';
         fields += TextOf(field, sizeof field);
       }
       std::uint16_t yes = 0;
-      CheckXbeResult(this, xbe_pending::XbeIsIndexDescending(order, &yes));
+      CheckXbeResult(this, XbeIsIndexDescending(order, &yes));
       if (yes == 1) options.Include(db::ixDescending);
-      CheckXbeResult(this, xbe_pending::XbeIsIndexUnique(order, &yes));
+      CheckXbeResult(this, XbeIsIndexUnique(order, &yes));
       if (yes == 1) options.Include(db::ixUnique);
-      CheckXbeResult(this, xbe_pending::XbeIsIndexPrimaryKey(order, &yes));
+      CheckXbeResult(this, XbeIsIndexPrimaryKey(order, &yes));
       if (yes == 1) options.Include(db::ixPrimary);
       indexDefs_->Add(TextOf(name, sizeof name), rtl::UpperCase(fields), options);
     }
@@ -149,7 +148,7 @@ void TXbeDataSet::OpenIndexFile(const std::string& fileName) {
   const std::string path = HasPathSeparator(fileName) ? fileName : ResolveDatabasePath() + "\\" + fileName;
   XBEHANDLE orders[50] = {};
   std::uint16_t count = 50;
-  CheckXbeResult(this, xbe_pending::XbeOpenIndex(tableHandle_, path.c_str(), orders, &count));
+  CheckXbeResult(this, XbeOpenIndex(tableHandle_, path.c_str(), orders, &count));
   indexDefs_->SetUpdated(false);
 }
 
@@ -160,7 +159,7 @@ void TXbeDataSet::CloseIndexFile(const std::string& fileName) {
   if (activeHandle_ != tableHandle_) {
     char name[260] = {};
     std::uint16_t length = sizeof name;
-    CheckXbeResult(this, xbe_pending::XbeGetIndexFilename(activeHandle_, 2, name, &length));
+    CheckXbeResult(this, XbeGetIndexFilename(activeHandle_, 2, name, &length));
     activeInFile = rtl::UpperCase(TextOf(name, sizeof name)) == base;
   }
   std::uint16_t count = 0;
@@ -171,9 +170,9 @@ void TXbeDataSet::CloseIndexFile(const std::string& fileName) {
   for (std::uint16_t i = 0; i < count; ++i) {
     char name[260] = {};
     std::uint16_t length = sizeof name;
-    CheckXbeResult(this, xbe_pending::XbeGetIndexFilename(orders[i], 2, name, &length));
+    CheckXbeResult(this, XbeGetIndexFilename(orders[i], 2, name, &length));
     if (rtl::UpperCase(TextOf(name, sizeof name)) != base) continue;
-    CheckXbeResult(this, xbe_pending::XbeCloseIndex(orders[i]));
+    CheckXbeResult(this, XbeCloseIndex(orders[i]));
     if (activeInFile) SetIndexName(std::string());
     break;
   }
@@ -182,7 +181,7 @@ void TXbeDataSet::CloseIndexFile(const std::string& fileName) {
 db::TField* TXbeDataSet::GetSegmentField(int segment) {
   char name[129] = {};
   std::uint16_t length = sizeof name;
-  CheckXbeResult(this, xbe_pending::XbeGetSegmentFieldname(activeHandle_, static_cast<std::uint16_t>(segment), name,
+  CheckXbeResult(this, XbeGetSegmentFieldname(activeHandle_, static_cast<std::uint16_t>(segment), name,
                                                            &length));
   return FieldByName(TextOf(name, sizeof name));
 }

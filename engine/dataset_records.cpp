@@ -2,7 +2,6 @@
 #include <cmath>
 #include <cstring>
 
-#include "engine/xbe_pending.h"
 #include "engine/xbedata.h"
 #include "platform/db/bcd.h"
 #include "platform/db/datetime.h"
@@ -244,10 +243,10 @@ std::int32_t TXbeDataSet::RecordPosition() {
 bool TXbeDataSet::ActiveIndexHasScope() {
   char bound[4082];
   std::uint16_t length = sizeof bound;
-  XBERESULT r = xbe_pending::XbeGetScope(activeHandle_, 1, bound, &length);
+  XBERESULT r = XbeGetScope(activeHandle_, 1, bound, &length);
   if (r == 5038) {
     length = sizeof bound;
-    r = xbe_pending::XbeGetScope(activeHandle_, 2, bound, &length);
+    r = XbeGetScope(activeHandle_, 2, bound, &length);
     if (r == 5038) return false;
   }
   CheckXbeResult(this, r);
@@ -264,11 +263,11 @@ int TXbeDataSet::CountRecords() {
   XBEHANDLE handle = activeHandle_;
   if (mode == 1 && activeHandle_ != tableHandle_) {
     std::uint32_t flags = 0;
-    CheckXbeResult(this, xbe_pending::XbeGetIndexFlags(activeHandle_, &flags));
+    CheckXbeResult(this, XbeGetIndexFlags(activeHandle_, &flags));
     if (tableType_ == ttXbeXDT || (flags & 1) == 0) {
       char condition[510];
       std::uint16_t length = sizeof condition;
-      CheckXbeResult(this, xbe_pending::XbeGetIndexCondition(activeHandle_, condition, &length));
+      CheckXbeResult(this, XbeGetIndexCondition(activeHandle_, condition, &length));
       if (length == 0 && !ActiveIndexHasScope()) handle = tableHandle_;
     }
   }

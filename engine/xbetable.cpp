@@ -1,5 +1,4 @@
 // The table component: published properties, opening the engine table and restructuring.
-#include "engine/xbe_pending.h"
 #include "engine/xbetable.h"
 #include "platform/classes/classbuilder.h"
 
@@ -123,7 +122,7 @@ XBEHANDLE TXbeTable::OpenTable() {
       const std::string file = directory + "\\" + IndexFiles().Get(i);
       XBEHANDLE orders[50] = {};
       std::uint16_t count = 50;
-      CheckXbeResult(this, xbe_pending::XbeOpenIndex(handle, file.c_str(), orders, &count));
+      CheckXbeResult(this, XbeOpenIndex(handle, file.c_str(), orders, &count));
     }
   } catch (...) {
     // A handle that is not returned is closed here, whichever step failed.

@@ -5,6 +5,8 @@
 #include <cstring>
 
 #include "platform/xbe/api_support.h"
+#include "platform/xbe/index_order.h"
+#include "platform/xbe/settings.h"
 
 using namespace xbe;
 
@@ -92,9 +94,19 @@ XBERESULT XbeGetRecordCount(XBEHANDLE handle, uint16_t mode, uint32_t* count) {
     Require(count, "count");
     CursorHandle& c = Handles().Cursor(handle);
     const std::uint16_t kind = mode & 3;
-    // 1: records visible under filters and deleted-record visibility; otherwise the records in
-    // the file (natural order has no scope).
-    *count = kind == 1 ? c.CursorTable().CountVisible(c.CursorOrder()) : c.CursorTable().RecordCount();
+    Table& t = c.CursorTable();
+    // 1: the records navigation shows (filters, scopes, conditions, deleted visibility);
+    // 3 on an order: its keys inside the scopes (deleted visibility respected); otherwise the
+    // records in the file.
+    if (kind == 1) {
+      *count = t.CountVisible(c.CursorOrder());
+    } else if (kind == 3 && c.Kind() == HandleKind::kIndexOrder) {
+      IndexOrder& order = *static_cast<OrderObject&>(c).index;
+      *count = EngineSettings().showDeleted ? static_cast<std::uint32_t>(order.KeysInScope())
+                                            : t.CountVisible(order, false);
+    } else {
+      *count = t.RecordCount();
+    }
   });
 }
 

@@ -7,10 +7,22 @@
 #include <string_view>
 
 #include "platform/xbe/errors.h"
+#include "platform/xbe/expr/errors.h"
+#include "platform/xbe/index/index_error.h"
 #include "platform/xbe/handles.h"
 #include "platform/xbe/xbe.h"
 
 namespace xbe {
+
+inline std::uint32_t IndexErrorCode(const index::IndexError& e) {
+  switch (e.kind()) {
+    case index::IndexErrorKind::kCorrupt: return kCorruptFile;
+    case index::IndexErrorKind::kIo: return kIoError;
+    case index::IndexErrorKind::kArgument: return kInvalidArgument;
+    case index::IndexErrorKind::kUnsupported: return kUnsupported;
+  }
+  return kIoError;
+}
 
 // Runs `body` under the engine lock; turns every exception into a result code and the
 // thread's last error. Nothing is thrown across the C boundary.
@@ -22,6 +34,11 @@ XBERESULT Guarded(Body&& body) noexcept {
     return kOk;
   } catch (const Error& e) {
     return SetLastError(e.code(), e.Message());
+  } catch (const expr::ExprError& e) {
+    return SetLastError(kExpressionError, FormatErrorText(kExpressionError, e.Message()));
+  } catch (const index::IndexError& e) {
+    const std::uint32_t code = IndexErrorCode(e);
+    return SetLastError(code, FormatErrorText(code, e.Message()));
   } catch (const std::bad_alloc&) {
     return SetLastError(kIoError, FormatErrorText(kIoError, "Out of memory."));
   } catch (const std::exception& e) {
@@ -43,5 +60,11 @@ void PutBytes(std::string_view bytes, void* buffer, std::uint32_t* length, bool 
 
 std::size_t ResolveField(const Table& table, XBEFIELD field);
 Table& TableOf(XBEHANDLE handle);
+// The table object of a table or index order handle.
+TableObject& TableObjectOf(XBEHANDLE handle);
+// An index order handle, its file brought up to date.
+OrderObject& OrderOf(XBEHANDLE handle);
+// Makes the orders of an index file part of a table's open orders.
+void AttachIndexFile(XBEHANDLE tableHandle, TableObject& table, const std::shared_ptr<IndexFile>& file);
 
 }  // namespace xbe

@@ -2,7 +2,9 @@
 #include <cstring>
 
 #include "platform/xbe/api_support.h"
+#include "platform/xbe/index_order.h"
 #include "platform/xbe/julian.h"
+#include "platform/xbe/key_record.h"
 
 using namespace xbe;
 
@@ -46,6 +48,12 @@ std::string_view GivenText(const void* data, uint32_t length) {
   return std::string_view(p, zero ? static_cast<const char*>(zero) - p : length);
 }
 
+// Field values given on an index order handle build a key (XbeInitRawKey, XbeBuildRawKey).
+IndexOrder* KeyBuilder(XBEHANDLE handle) {
+  HandleObject* o = Handles().Find(handle);
+  return o != nullptr && o->Kind() == HandleKind::kIndexOrder ? static_cast<OrderObject*>(o)->index : nullptr;
+}
+
 }  // namespace
 
 namespace xbe {
@@ -55,7 +63,20 @@ XBERESULT OpenTableHandle(const OpenRequest& request, XBEHANDLE connection, XBEH
     auto object = std::make_unique<TableObject>();
     object->table = Table::Open(request);
     object->connection = connection;
-    *table = Handles().Add(std::move(object));
+    // A CDX table's structural index opens with it.
+    std::shared_ptr<IndexFile> structural = IndexFile::OpenStructural(*object->table);
+    TableObject& t = *object;
+    const XBEHANDLE h = Handles().Add(std::move(object));
+    if (structural) {
+      try {
+        AttachIndexFile(h, t, structural);
+      } catch (...) {
+        for (std::uint32_t order : t.orders) Handles().Remove(order);
+        Handles().Remove(h);
+        throw;
+      }
+    }
+    *table = h;
   });
 }
 }  // namespace xbe
@@ -232,6 +253,7 @@ XBERESULT XbeGetField(XBEHANDLE table, XBEFIELD field, void* buffer, uint32_t* l
 XBERESULT XbeSetField(XBEHANDLE table, XBEFIELD field, const void* data, uint32_t length) {
   return Guarded([&] {
     Table& t = TableOf(table);
+    if (IndexOrder* keys = KeyBuilder(table)) return SetKeyFieldText(*keys, t, ResolveField(t, field), GivenText(data, length));
     const std::size_t i = ResolveField(t, field);
     const FieldDesc& f = t.Field(i);
     if (IsMemoCode(f.code)) {
@@ -247,6 +269,9 @@ XBERESULT XbeSetFieldRaw(XBEHANDLE table, XBEFIELD field, const void* data, uint
   return Guarded([&] {
     Table& t = TableOf(table);
     if (data == nullptr && length != 0) Fail(kInvalidArgument, "No field contents were given.");
+    if (IndexOrder* keys = KeyBuilder(table))
+      return SetKeyFieldRaw(*keys, t, ResolveField(t, field),
+                            std::string_view(static_cast<const char*>(data), data ? length : 0));
     t.SetFieldRaw(ResolveField(t, field), std::string_view(static_cast<const char*>(data), data ? length : 0));
   });
 }
@@ -254,6 +279,7 @@ XBERESULT XbeSetFieldRaw(XBEHANDLE table, XBEFIELD field, const void* data, uint
 XBERESULT XbeSetEmpty(XBEHANDLE table, XBEFIELD field) {
   return Guarded([&] {
     Table& t = TableOf(table);
+    if (IndexOrder* keys = KeyBuilder(table)) return SetKeyFieldEmpty(*keys, t, ResolveField(t, field));
     t.SetFieldEmpty(ResolveField(t, field));
   });
 }

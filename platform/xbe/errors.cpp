@@ -31,6 +31,9 @@ std::string_view DescriptionOf(std::uint32_t code) {
     case kInvalidValue: return "Invalid value for the field.";
     case kConnectRefused: return "The connection was refused.";
     case kNotLocked: return "The record is not locked.";
+    case kIndexNotFound: return "Index order not found.";
+    case kExpressionError: return "Invalid expression.";
+    case kNotCustom: return "The index is not a custom index.";
     default: return "Unknown error.";
   }
 }

@@ -17,6 +17,7 @@ enum Code : std::uint32_t {
   kRecordUnreachable = 5022,
   kAlreadyDisconnected = 5024,
   kNoFilter = 5037,
+  kNotCustom = 5017,
   kNoScope = 5038,
   kNoRelativePosition = 5041,
   kPermissionDenied = 5054,
@@ -40,6 +41,8 @@ enum Code : std::uint32_t {
   kInvalidValue = 6014,
   kConnectRefused = 6015,
   kNotLocked = 6016,
+  kIndexNotFound = 6017,
+  kExpressionError = 6018,
 };
 
 // The fixed description of a code, without the "Error <code>: " prefix.

@@ -1,6 +1,7 @@
 #include "platform/xbe/expr_binding.h"
 
 #include "platform/rtl/strutils.h"
+#include "platform/xbe/settings.h"
 
 namespace xbe {
 
@@ -40,7 +41,14 @@ expr::FieldInfo RecordBinding::FieldAt(int index) const {
 bool RecordBinding::IsOwnAlias(std::string_view alias) const { return rtl::SameText(alias, alias_); }
 
 std::string_view RecordBinding::RawField(int index) const {
-  return record_ ? record_->FieldBytes(static_cast<std::size_t>(index)) : std::string_view();
+  if (!record_) return {};
+  const auto i = static_cast<std::size_t>(index);
+  if (text_ == FieldText::kAnsi && IsCharacterCode(fields_.fields.at(i).code)) {
+    auto it = converted_.find(index);
+    if (it == converted_.end()) it = converted_.emplace(index, record_->FieldString(i)).first;
+    return it->second;
+  }
+  return record_->FieldBytes(i);
 }
 
 std::string RecordBinding::MemoText(int index) const {
@@ -51,5 +59,13 @@ std::string RecordBinding::MemoText(int index) const {
 
 bool RecordBinding::IsDeleted() const { return record_ && record_->IsDeleted(); }
 std::uint32_t RecordBinding::RecordNumber() const { return record_ ? record_->RecordNumber() : 0; }
+
+expr::EvalSettings EvaluationSettings(bool exact) {
+  expr::EvalSettings s;
+  s.exact = exact;
+  s.dateFormat = EngineSettings().dateFormat;
+  s.decimals = EngineSettings().decimals;
+  return s;
+}
 
 }  // namespace xbe

@@ -36,8 +36,12 @@ CursorHandle& Registry::Cursor(std::uint32_t handle) {
   HandleObject* o = Find(handle);
   if (o == nullptr || (o->Kind() != HandleKind::kTable && o->Kind() != HandleKind::kIndexOrder))
     Fail(kInvalidHandle, "Invalid handle " + std::to_string(handle) + ".");
-  return static_cast<CursorHandle&>(*o);
+  auto& c = static_cast<CursorHandle&>(*o);
+  c.Prepare();
+  return c;
 }
+
+void OrderObject::Prepare() { file->Refresh(); }
 
 Registry& Handles() {
   static Registry registry;

@@ -10,10 +10,14 @@
 #include <vector>
 
 #include "platform/xbe/errors.h"
+#include "platform/xbe/index_file.h"
 #include "platform/xbe/order.h"
 #include "platform/xbe/table.h"
+#include "platform/xbe/table_filters.h"
 
 namespace xbe {
+
+class IndexOrder;
 
 enum class HandleKind : std::uint16_t { kConnection = 1, kTable = 2, kIndexOrder = 3, kStatement = 4, kSearch = 5 };
 
@@ -29,6 +33,9 @@ class CursorHandle : public HandleObject {
  public:
   virtual Table& CursorTable() = 0;
   virtual Order& CursorOrder() = 0;
+  // Called before each use: an index order drops what it cached of its file when another
+  // program has changed the file since.
+  virtual void Prepare() {}
 };
 
 struct ConnectionObject final : HandleObject {
@@ -45,6 +52,10 @@ struct TableObject final : CursorHandle {
   // Handles of the index orders open on this table, in the engine's order; they are released
   // with the table.
   std::vector<std::uint32_t> orders;
+  // The open index files (they keep their orders current through the table's hooks) and the
+  // filters; declared after `table`, so they go before it.
+  std::vector<std::shared_ptr<IndexFile>> indexFiles;
+  TableFilters filters;
 };
 
 // An index order open on a table: moves the table's one cursor through its order. The order
@@ -53,10 +64,14 @@ struct OrderObject final : CursorHandle {
   HandleKind Kind() const override { return HandleKind::kIndexOrder; }
   Table& CursorTable() override { return *table; }
   Order& CursorOrder() override { return *order; }
+  void Prepare() override;
   Table* table = nullptr;
   std::uint32_t tableHandle = 0;
   std::shared_ptr<Order> order;  // an index file may hold several orders: they share its state
   std::uint32_t pageSize = 0;
+  // The same order as an index order, and its file.
+  IndexOrder* index = nullptr;
+  std::shared_ptr<IndexFile> file;
 };
 
 struct SearchObject final : HandleObject {

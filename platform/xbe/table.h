@@ -7,6 +7,7 @@
 // handles and processes show at once.
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <set>
@@ -74,7 +75,8 @@ class Table {
 
   // Counts: the records in the file now (other writers' appends included).
   std::uint32_t RecordCount();
-  std::uint32_t CountVisible(Order& order);
+  // Records the order shows, with deleted-record visibility; filters too unless told otherwise.
+  std::uint32_t CountVisible(Order& order, bool withFilters = true);
 
   // Navigation through an order (natural order: NaturalOrderOf()). A pending record is written
   // before the cursor moves.
@@ -84,9 +86,15 @@ class Table {
   void GotoBottom(Order& order);
   void GotoBOF(Order& order);
   void Skip(Order& order, std::int32_t count);
+  // Every stored record in record-number order, read from the file without moving the cursor
+  // (building and checking orders).
+  void ForEachRecord(const std::function<void(const RecordView&)>& visit);
   // Makes a stored record current, deleted or not; false when there is no such record.
   bool GotoRecord(std::uint32_t recno);
   bool IsVisible(Order& order);
+  // Makes `recno` current when it is visible, else the next visible record of the order in the
+  // direction given; EOF (false) when there is none. Seeks land this way.
+  bool SettleOn(Order& order, std::uint32_t recno, bool forward);
   // The 1-based place of the current record among the visible records of the order; 0 when
   // there is no current record.
   std::uint32_t KeyNumber(Order& order);
@@ -124,6 +132,13 @@ class Table {
   // Discards the pending changes; false when nothing was pending.
   bool Cancel();
 
+  // Runs `body` holding the table's header lock (not on an exclusive handle): writers of the
+  // table's index files serialise their changes with it.
+  void WithHeaderLock(const std::function<void()>& body);
+  // Character data between the table's code page and the program's (1252).
+  std::string ToAnsi(std::string_view s) const;
+  std::string ToOem(std::string_view s) const;
+
   // Locks (no-ops on an exclusive handle).
   void LockRecord(std::uint32_t recno);
   void UnlockRecord(std::uint32_t recno);
@@ -148,8 +163,6 @@ class Table {
   void WriteHeaderCount(std::uint32_t count);
   void RequireWritable() const;
   std::uint32_t NextAutoInc();
-  std::string ToAnsi(std::string_view s) const;
-  std::string ToOem(std::string_view s) const;
 
   TableNames names_;
   TableType type_ = TableType::kNtx;

@@ -1,4 +1,6 @@
 // Moving the shared cursor through an order, with deleted-record visibility and filters.
+#include <algorithm>
+
 #include "platform/xbe/errors.h"
 #include "platform/xbe/settings.h"
 #include "platform/xbe/table.h"
@@ -39,9 +41,22 @@ void Table::SetAtBof() {
 
 bool Table::Visible(Order& order, const RecordView& view) {
   if (view.IsDeleted() && !EngineSettings().showDeleted) return false;
+  if (!order.Contains(view)) return false;
   for (RecordFilter* f : filters_)
     if (!f->Accepts(view)) return false;
-  return order.Contains(view);
+  return true;
+}
+
+bool Table::SettleOn(Order& order, std::uint32_t recno, bool forward) {
+  FlushPending();
+  std::uint32_t r = recno;
+  while (r != 0) {
+    Load(r);
+    if (Visible(order, *currentView_)) return true;
+    r = forward ? order.Next(*currentView_) : order.Prior(*currentView_);
+  }
+  SetAtEof();
+  return false;
 }
 
 void Table::GotoTop(Order& order) {
@@ -134,8 +149,18 @@ bool Table::IsVisible(Order& order) {
   return Visible(order, CurrentView());
 }
 
-std::uint32_t Table::CountVisible(Order& order) {
+std::uint32_t Table::CountVisible(Order& order, bool withFilters) {
   FlushPending();
+  std::vector<RecordFilter*> filters;
+  if (!withFilters) filters.swap(filters_);
+  struct Restore {
+    std::vector<RecordFilter*>& to;
+    std::vector<RecordFilter*>& from;
+    bool on;
+    ~Restore() {
+      if (on) to.swap(from);
+    }
+  } restore{filters_, filters, !withFilters};
   std::string image;
   std::uint32_t n = 0;
   ImageView view(*this, &image, 0);
@@ -145,6 +170,25 @@ std::uint32_t Table::CountVisible(Order& order) {
     if (Visible(order, view)) ++n;
   }
   return n;
+}
+
+void Table::ForEachRecord(const std::function<void(const RecordView&)>& visit) {
+  const std::uint32_t count = RecordCount();
+  const std::uint32_t length = header_.recordLength;
+  const std::uint32_t perChunk = std::max<std::uint32_t>(1, (256u * 1024u) / std::max<std::uint32_t>(length, 1));
+  std::string chunk;
+  std::string image;
+  ImageView view(*this, &image, 0);
+  for (std::uint32_t first = 1; first <= count; first += perChunk) {
+    const std::uint32_t n = std::min(perChunk, count - first + 1);
+    chunk.resize(static_cast<std::size_t>(n) * length);
+    dbf_.ReadExact(header_.headerLength + static_cast<std::uint64_t>(first - 1) * length, chunk.data(), chunk.size());
+    for (std::uint32_t i = 0; i < n; ++i) {
+      image.assign(chunk, static_cast<std::size_t>(i) * length, length);
+      view.Reset(&image, first + i);
+      visit(view);
+    }
+  }
 }
 
 std::uint32_t Table::KeyNumber(Order& order) {

@@ -41,6 +41,11 @@ class Table::HeaderLock {
   bool held_ = false;
 };
 
+void Table::WithHeaderLock(const std::function<void()>& body) {
+  HeaderLock lock(*this);
+  body();
+}
+
 const std::string& Table::CurrentImage() const {
   if (pending_ != Pending::kNone) return pendingImage_;
   if (!cursor_.OnRecord()) Fail(kNoCurrentRecord, "");
@@ -297,31 +302,40 @@ bool Table::Cancel() {
   pendingMemos_.clear();
   if (was == Pending::kAppend) {
     const std::uint32_t recno = cursor_.recno;
-    HeaderLock lock(*this);
-    char c[4];
-    dbf_.ReadExact(4, c, 4);
-    std::uint32_t count;
-    std::memcpy(&count, c, 4);
-    if (count == recno) {
-      // Still the last record: take it back.
-      WriteHeaderCount(recno - 1);
-      const std::uint64_t end = header_.headerLength + static_cast<std::uint64_t>(recno - 1) * header_.recordLength;
-      dbf_.Truncate(end);
-      dbf_.WriteAt(end, "\x1A", 1);
-      modified_ = modifiedBeforeAppend_;
-    } else {
-      // Others appended after it: it stays, blank and deleted.
-      std::string image = NullRecord();
-      image[0] = '*';
-      const std::uint64_t at = header_.headerLength + static_cast<std::uint64_t>(recno - 1) * header_.recordLength;
-      dbf_.WriteAt(at, image.data(), image.size());
-    }
-    if (appendLock_ == recno) {
-      const ByteRange r = scheme_->Record(recno);
-      if (!fileLocked_ && !lockedRecords_.count(recno)) dbf_.Unlock(r.start, r.length);
-      appendLock_ = 0;
+    std::string stays;
+    {
+      HeaderLock lock(*this);
+      char c[4];
+      dbf_.ReadExact(4, c, 4);
+      std::uint32_t count;
+      std::memcpy(&count, c, 4);
+      if (count == recno) {
+        // Still the last record: take it back.
+        WriteHeaderCount(recno - 1);
+        const std::uint64_t end = header_.headerLength + static_cast<std::uint64_t>(recno - 1) * header_.recordLength;
+        dbf_.Truncate(end);
+        dbf_.WriteAt(end, "\x1A", 1);
+        modified_ = modifiedBeforeAppend_;
+      } else {
+        // Others appended after it: it stays, blank and deleted.
+        std::string image = NullRecord();
+        image[0] = '*';
+        const std::uint64_t at = header_.headerLength + static_cast<std::uint64_t>(recno - 1) * header_.recordLength;
+        dbf_.WriteAt(at, image.data(), image.size());
+        stays = image;
+      }
+      if (appendLock_ == recno) {
+        const ByteRange r = scheme_->Record(recno);
+        if (!fileLocked_ && !lockedRecords_.count(recno)) dbf_.Unlock(r.start, r.length);
+        appendLock_ = 0;
+      }
     }
     SetAtEof();
+    if (!stays.empty()) {
+      // A record that stays belongs in the open orders like any other.
+      ImageView view(*this, &stays, recno);
+      for (RecordHook* h : hooks_) h->AfterChange(RecordChange::kAppend, nullptr, view);
+    }
   } else {
     currentView_->Reset(&current_, cursor_.recno);
   }

@@ -157,10 +157,70 @@ XBERESULT XbeCompareBookmarks(const void* bookmark1, const void* bookmark2, int1
 XBERESULT XbeIsRecordDeleted(XBEHANDLE table, uint16_t* deleted);
 XBERESULT XbeRefreshRecord(XBEHANDLE table);
 
-/* Index orders open on a table (none until index files are opened). */
+/* Index files and their orders. An NTX file holds one order, a CDX file one per tag; a CDX
+ * table opens its structural CDX file (same base name) with it. Every order handle moves its
+ * table's one cursor, in key order; all open orders are kept current on every write. */
+#define XBE_RAW_KEY 1    /* key types: bytes from XbeBuildRawKey */
+#define XBE_TEXT_KEY 2   /* or the key as text */
+#define XBE_HARD_SEEK 1  /* seek modes: not found leaves the cursor at EOF */
+#define XBE_SOFT_SEEK 2  /* not found stands on the next key */
+#define XBE_SEEK_LAST 4  /* added to either: the last matching key instead of the first */
+#define XBE_TOP_SCOPE 1
+#define XBE_BOTTOM_SCOPE 2
+#define XBE_INDEX_FILE_NAME 2 /* XbeGetIndexFilename: name and extension; any other option the full name */
+XBERESULT XbeOpenIndex(XBEHANDLE table, const char* fileName, XBEHANDLE* orders, uint16_t* count);
+XBERESULT XbeCloseIndex(XBEHANDLE order);
 XBERESULT XbeGetNumIndexes(XBEHANDLE table, uint16_t* count);
 XBERESULT XbeGetAllIndexes(XBEHANDLE table, XBEHANDLE* orders, uint16_t* count);
+XBERESULT XbeGetIndexHandle(XBEHANDLE table, const char* name, XBEHANDLE* order);
+XBERESULT XbeGetIndexName(XBEHANDLE order, char* name, uint16_t* length);
+XBERESULT XbeGetIndexFilename(XBEHANDLE order, uint16_t option, char* name, uint16_t* length);
+XBERESULT XbeGetIndexExpression(XBEHANDLE order, char* expression, uint16_t* length);
+XBERESULT XbeGetIndexCondition(XBEHANDLE order, char* condition, uint16_t* length);
+XBERESULT XbeGetIndexFlags(XBEHANDLE order, uint32_t* flags);
+XBERESULT XbeIsIndexUnique(XBEHANDLE order, uint16_t* unique);
+XBERESULT XbeIsIndexDescending(XBEHANDLE order, uint16_t* descending);
+XBERESULT XbeIsIndexPrimaryKey(XBEHANDLE order, uint16_t* primary);
+/* No order is custom: the answer is 5017 with *custom 0. */
+XBERESULT XbeIsIndexCustom(XBEHANDLE order, uint16_t* custom);
+XBERESULT XbeGetKeyLength(XBEHANDLE order, uint16_t* length);
 XBERESULT XbeGetIndexPageSize(XBEHANDLE order, uint32_t* size);
+XBERESULT XbeGetNumSegments(XBEHANDLE order, uint16_t* count);
+/* 0-based segments; a segment past the last fails. */
+XBERESULT XbeGetSegmentFieldname(XBEHANDLE order, uint16_t segment, char* name, uint16_t* length);
+/* Key building: XbeInitRawKey, then XbeSetField / XbeSetFieldRaw / XbeSetEmpty on the order
+ * handle by segment name, then XbeBuildRawKey. A character segment given with fewer characters
+ * than the field holds ends the key after them (a partial key). */
+XBERESULT XbeInitRawKey(XBEHANDLE order);
+XBERESULT XbeBuildRawKey(XBEHANDLE order, void* key, uint16_t* length);
+/* Keys shorter than the order's compare as a prefix; only visible records are found. */
+XBERESULT XbeSeek(XBEHANDLE order, const void* key, uint16_t length, uint16_t keyType, uint16_t mode,
+                  uint16_t* found);
+
+/* Scopes on an order: navigation sees only keys from the top to the bottom bound (a shorter
+ * bound compares as a prefix). 5038 when none is set. */
+XBERESULT XbeSetScope(XBEHANDLE order, uint16_t which, const void* key, uint16_t length, uint16_t keyType);
+XBERESULT XbeGetScope(XBEHANDLE order, uint16_t which, char* key, uint16_t* length);
+XBERESULT XbeClearScope(XBEHANDLE order, uint16_t which);
+XBERESULT XbeClearAllScopes(XBEHANDLE table);
+
+/* Filters on a table (both kinds may be set; a record must pass both), the exact flag of
+ * their character comparisons, and evaluation on the current record. 5037 when none is set;
+ * XbeGetFilter/XbeGetXOF with no buffer answer 5005 when one is. */
+#define XBE_XOF_DYNAMIC 0
+#define XBE_XOF_KEYSET 4
+#define XBE_XOF_FIXED 8
+#define XBE_XOF_RESOLVE_IMMEDIATE 1
+#define XBE_XOF_RESOLVE_DYNAMIC 2
+XBERESULT XbeSetFilter(XBEHANDLE table, const char* expression);
+XBERESULT XbeGetFilter(XBEHANDLE table, char* expression, uint16_t* length);
+XBERESULT XbeClearFilter(XBEHANDLE table);
+XBERESULT XbeSetXOF(XBEHANDLE table, const char* expression, uint16_t options);
+XBERESULT XbeGetXOF(XBEHANDLE table, char* expression, uint16_t* length);
+XBERESULT XbeClearXOF(XBEHANDLE table);
+XBERESULT XbeSetExact22(XBEHANDLE table, uint16_t exact);
+XBERESULT XbeGetExact22(XBEHANDLE table, uint16_t* exact);
+XBERESULT XbeEvalLogicalExpr(XBEHANDLE handle, const char* expression, uint16_t* result);
 
 /* Locks, editing, append, delete, cancel, CRC. */
 XBERESULT XbeLockRecord(XBEHANDLE table, uint32_t recordNumber);

@@ -1,0 +1,214 @@
+#include "platform/xbe/index_file.h"
+
+#include <filesystem>
+
+#include "platform/rtl/paths.h"
+#include "platform/rtl/strutils.h"
+#include "platform/xbe/errors.h"
+#include "platform/xbe/table.h"
+#include "platform/xbe/table_filters.h"
+
+namespace xbe {
+
+namespace {
+
+// The index file shared between the format code and the change detection of the engine.
+class SharedFile final : public index::BlockFile {
+ public:
+  explicit SharedFile(std::shared_ptr<index::BlockFile> f) : f_(std::move(f)) {}
+  void Read(std::uint64_t offset, void* buffer, std::size_t n) override { f_->Read(offset, buffer, n); }
+  void Write(std::uint64_t offset, const void* data, std::size_t n) override { f_->Write(offset, data, n); }
+  std::uint64_t Size() override { return f_->Size(); }
+  void Truncate(std::uint64_t size) override { f_->Truncate(size); }
+  void Sync() override { f_->Sync(); }
+  bool Writable() const override { return f_->Writable(); }
+  const std::string& Name() const override { return f_->Name(); }
+
+ private:
+  std::shared_ptr<index::BlockFile> f_;
+};
+
+std::string BaseName(std::string_view windowsPath) {
+  std::string name = rtl::ExtractFileName(windowsPath);
+  return name.substr(0, name.size() - rtl::ExtractFileExt(name).size());
+}
+
+// Index keys and conditions never depend on the callers' exact setting.
+const expr::EvalSettings& KeySettings() {
+  thread_local expr::EvalSettings s;
+  s = EvaluationSettings(false);
+  return s;
+}
+
+}  // namespace
+
+IndexFile::IndexFile(Table& table, std::string windowsPath, std::string hostPath)
+    : table_(table),
+      windowsPath_(std::move(windowsPath)),
+      hostPath_(std::move(hostPath)),
+      binding_(table.Fields(), TableAlias(table)) {}
+
+IndexFile::~IndexFile() { table_.RemoveHook(this); }
+
+std::string IndexFile::ResolvePath(const Table& table, std::string_view windowsPath, std::string* withExtension) {
+  std::string path(windowsPath);
+  if (rtl::ExtractFileExt(path).empty()) path += table.Type() == TableType::kCdx ? ".cdx" : ".ntx";
+  if (withExtension) *withExtension = path;
+  return rtl::HostPath(path);
+}
+
+std::shared_ptr<IndexFile> IndexFile::Open(Table& table, std::string_view windowsPath) {
+  std::string path;
+  const std::string host = ResolvePath(table, windowsPath, &path);
+  const std::string ext = rtl::UpperCase(rtl::ExtractFileExt(path));
+  std::error_code ec;
+  if (host.empty() || !std::filesystem::is_regular_file(host, ec))
+    Fail(kFileNotFound, "The index file " + path + " was not found.");
+  const bool cdx = ext == ".CDX" || (ext != ".NTX" && table.Type() == TableType::kCdx);
+  std::shared_ptr<IndexFile> f(new IndexFile(table, path, host));
+  f->file_ = index::OpenHostFile(host, table.Writable());
+  if (cdx) {
+    RecordBinding& catalog = f->binding_;
+    f->cdx_ = index::CdxFile::Open(std::make_unique<SharedFile>(f->file_), [&catalog](const std::string& key) {
+      try {
+        const expr::Type t = expr::Expression::Compile(key, catalog).ResultType();
+        return t == expr::Type::kAny ? expr::Type::kCharacter : t;
+      } catch (const expr::ExprError&) {
+        return expr::Type::kCharacter;  // reported when the tag is bound
+      }
+    });
+    for (index::CdxTag* t : f->cdx_->Tags()) f->tags_.push_back(Tag{t, nullptr});
+  } else {
+    f->ntx_ = index::NtxOrder::Open(std::make_unique<SharedFile>(f->file_), rtl::AnsiUpperCase(BaseName(path)));
+    f->tags_.push_back(Tag{f->ntx_.get(), nullptr});
+  }
+  f->Bind();
+  f->stamp_ = f->ReadStamp();
+  table.AddHook(f.get());
+  return f;
+}
+
+std::shared_ptr<IndexFile> IndexFile::OpenStructural(Table& table) {
+  if (table.Type() != TableType::kCdx) return nullptr;
+  const std::string& data = table.DisplayName();
+  const std::string path = data.substr(0, data.size() - rtl::ExtractFileExt(data).size()) + ".cdx";
+  const std::string host = rtl::HostPath(path);
+  std::error_code ec;
+  if (host.empty() || !std::filesystem::is_regular_file(host, ec)) return nullptr;
+  return Open(table, path);
+}
+
+void IndexFile::Bind() {
+  const expr::KeyFormat format = cdx_ ? expr::KeyFormat::kCdx : expr::KeyFormat::kNtx;
+  for (Tag& t : tags_) {
+    try {
+      t.bound = std::make_unique<index::BoundOrder>(*t.order, format, binding_);
+    } catch (const expr::ExprError& e) {
+      Fail(kExpressionError, "The index " + FileName() + " (order " + t.order->Info().name +
+                                 ") does not fit the table " + table_.DisplayName() + ": " + e.Message());
+    }
+  }
+}
+
+std::string IndexFile::FileName() const { return rtl::ExtractFileName(windowsPath_); }
+
+std::string IndexFile::ReadStamp() {
+  std::string stamp = std::to_string(file_->Size()) + ":";
+  char head[12];
+  file_->Read(0, head, sizeof head);
+  stamp.append(head, sizeof head);
+  if (cdx_)
+    for (const Tag& t : tags_) {
+      file_->Read(static_cast<index::CdxTag*>(t.order)->HeaderOffset(), head, sizeof head);
+      stamp.append(head, sizeof head);
+    }
+  return stamp;
+}
+
+void IndexFile::Refresh() {
+  if (table_.Exclusive()) return;
+  std::string now = ReadStamp();
+  if (now == stamp_) return;
+  if (cdx_) cdx_->Reload();
+  else ntx_->Reload();
+  stamp_ = ReadStamp();
+  ++changes_;
+}
+
+std::optional<index::KeyEntry> IndexFile::EntryOf(const Tag& tag, const RecordView& record) {
+  binding_.Bind(record);
+  return tag.bound->EntryFor(binding_, KeySettings());
+}
+
+std::string IndexFile::KeyOf(const Tag& tag, const RecordView& record) {
+  binding_.Bind(record);
+  return tag.bound->KeyFor(binding_, KeySettings());
+}
+
+std::string IndexFile::StoredText(std::string_view ansi) const { return table_.ToOem(ansi); }
+
+namespace {
+
+// A unique order holds, for every key, the first record that has it, as a rebuild makes it:
+// when the record it held leaves the key, the next record with that key takes its place.
+void UpdateUnique(IndexFile& file, IndexFile::Tag& tag, const std::optional<index::KeyEntry>& before,
+                  const std::optional<index::KeyEntry>& after) {
+  index::Order& order = *tag.order;
+  if (before && after && *before == *after) return;
+  if (before) {
+    auto c = order.NewCursor();
+    if (c->Find(*before) && order.Remove(*before)) {
+      std::optional<index::KeyEntry> heir;
+      file.OwnerTable().ForEachRecord([&](const RecordView& r) {
+        if (heir || (after && r.RecordNumber() == after->recno)) return;
+        auto e = file.EntryOf(tag, r);
+        if (e && e->key == before->key) heir = e;
+      });
+      if (heir) order.Insert(*heir);
+    }
+  }
+  if (after) {
+    auto c = order.NewCursor();
+    if (c->Seek(after->key) && c->Current().key == after->key) {
+      const index::KeyEntry holder = c->Current();
+      if (holder.recno > after->recno) {
+        order.Remove(holder);
+        order.Insert(*after);
+      }
+    } else {
+      order.Insert(*after);
+    }
+  }
+}
+
+}  // namespace
+
+void IndexFile::AfterChange(RecordChange, const RecordView* before, const RecordView& after) {
+  table_.WithHeaderLock([&] {
+    Refresh();
+    for (Tag& t : tags_) {
+      const std::optional<index::KeyEntry> b = before ? EntryOf(t, *before) : std::nullopt;
+      const std::optional<index::KeyEntry> a = EntryOf(t, after);
+      if (t.order->Info().unique) UpdateUnique(*this, t, b, a);
+      else t.bound->Update(b, a);
+    }
+    stamp_ = ReadStamp();
+    ++changes_;
+  });
+}
+
+void IndexFile::Rebuild() {
+  table_.WithHeaderLock([&] {
+    for (Tag& t : tags_) {
+      std::vector<index::KeyEntry> entries;
+      table_.ForEachRecord([&](const RecordView& r) {
+        if (auto e = EntryOf(t, r)) entries.push_back(std::move(*e));
+      });
+      t.order->Build(std::move(entries));
+    }
+    stamp_ = ReadStamp();
+    ++changes_;
+  });
+}
+
+}  // namespace xbe

@@ -1,0 +1,83 @@
+// An index file open on a table: an NTX file (one order) or a CDX file (its tags). It keeps
+// every one of its orders current through the table's record hooks, and drops what it cached
+// when another program has changed the file.
+#pragma once
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/xbe/expr_binding.h"
+#include "platform/xbe/index/block_file.h"
+#include "platform/xbe/index/cdx_file.h"
+#include "platform/xbe/index/ntx_order.h"
+#include "platform/xbe/index/order_binding.h"
+#include "platform/xbe/record_hooks.h"
+
+namespace xbe {
+
+class Table;
+
+class IndexFile final : public RecordHook {
+ public:
+  struct Tag {
+    index::Order* order = nullptr;
+    std::unique_ptr<index::BoundOrder> bound;
+  };
+
+  // Opens the file a caller names (Windows form). The format follows the extension (.ntx,
+  // .cdx), else the table type; a name without extension gets the table type's. Raises
+  // kFileNotFound, kCorruptFile, or kExpressionError when a key does not fit the table.
+  static std::shared_ptr<IndexFile> Open(Table& table, std::string_view windowsPath);
+  // The file Open would open: its Windows name (extension added) and host path.
+  static std::string ResolvePath(const Table& table, std::string_view windowsPath, std::string* withExtension);
+  // The structural CDX file of a CDX table (its base name with .cdx), when there is one.
+  static std::shared_ptr<IndexFile> OpenStructural(Table& table);
+  ~IndexFile() override;
+  IndexFile(const IndexFile&) = delete;
+  IndexFile& operator=(const IndexFile&) = delete;
+
+  const std::string& WindowsPath() const { return windowsPath_; }
+  const std::string& HostPath() const { return hostPath_; }
+  // The file's name and extension, without directory.
+  std::string FileName() const;
+  bool IsCdx() const { return cdx_ != nullptr; }
+  std::vector<Tag>& Tags() { return tags_; }
+  Table& OwnerTable() { return table_; }
+
+  // On a shared table: reloads when another program has written the file since.
+  void Refresh();
+  // Grows with every change of the file's orders (ours or, seen by Refresh, another's).
+  std::uint64_t ChangeCount() const { return changes_; }
+
+  // A record's entry in an order (none when the order's condition leaves it out) and its key.
+  std::optional<index::KeyEntry> EntryOf(const Tag& tag, const RecordView& record);
+  std::string KeyOf(const Tag& tag, const RecordView& record);
+  // Key text of the table's code page: character keys are stored in it.
+  std::string StoredText(std::string_view ansi) const;
+
+  // Rebuilds every order of the file from the table's records.
+  void Rebuild();
+
+  void BeforeChange(RecordChange, const RecordView*, const RecordView&) override {}
+  void AfterChange(RecordChange change, const RecordView* before, const RecordView& after) override;
+
+ private:
+  IndexFile(Table& table, std::string windowsPath, std::string hostPath);
+  void Bind();
+  std::string ReadStamp();
+
+  Table& table_;
+  std::string windowsPath_;
+  std::string hostPath_;
+  std::shared_ptr<index::BlockFile> file_;
+  std::unique_ptr<index::NtxOrder> ntx_;
+  std::unique_ptr<index::CdxFile> cdx_;
+  RecordBinding binding_;
+  std::vector<Tag> tags_;
+  std::string stamp_;
+  std::uint64_t changes_ = 0;
+};
+
+}  // namespace xbe

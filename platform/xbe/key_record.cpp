@@ -1,0 +1,95 @@
+#include "platform/xbe/key_record.h"
+
+#include <cstring>
+
+#include "platform/xbe/errors.h"
+#include "platform/xbe/field_codec.h"
+#include "platform/xbe/table.h"
+
+namespace xbe {
+
+namespace {
+
+// A record image that belongs to no file (the key-building record).
+class DetachedView final : public RecordView {
+ public:
+  DetachedView(const Table& table, const std::string& image) : table_(table), image_(image) {}
+  const Schema& Fields() const override { return table_.Fields(); }
+  std::uint32_t RecordNumber() const override { return 0; }
+  std::string_view Image() const override { return image_; }
+  bool IsXdt() const override { return table_.IsXdt(); }
+  std::string FieldString(std::size_t index) const override { return table_.ToAnsi(FieldBytes(index)); }
+  MemoBlob Memo(std::size_t) const override { return {}; }
+
+ private:
+  const Table& table_;
+  const std::string& image_;
+};
+
+KeyRecord& Prepared(IndexOrder& order, const Table& table, std::size_t field) {
+  KeyRecord& k = order.Keys();
+  if (k.image.empty()) k.image = table.NullRecord();
+  if (IsMemoCode(table.Field(field).code))
+    Fail(kInvalidArgument, "The memo field " + table.Field(field).name + " is no key segment.");
+  k.partial.erase(field);
+  return k;
+}
+
+}  // namespace
+
+void InitKeyRecord(IndexOrder& order, const Table& table) {
+  order.Keys().image = table.NullRecord();
+  order.Keys().partial.clear();
+}
+
+void SetKeyFieldText(IndexOrder& order, const Table& table, std::size_t field, std::string_view text) {
+  KeyRecord& k = Prepared(order, table, field);
+  const FieldDesc& f = table.Field(field);
+  char* p = k.image.data() + f.offset;
+  if (IsCharacterCode(f.code)) {
+    const std::string_view given = text.substr(0, std::min<std::size_t>(text.size(), f.length));
+    StoreFieldText(f, p, table.ToOem(given), table.IsXdt());
+    if (given.size() < f.length) k.partial[field] = given.size();
+  } else {
+    StoreFieldText(f, p, text, table.IsXdt());
+  }
+}
+
+void SetKeyFieldRaw(IndexOrder& order, const Table& table, std::size_t field, std::string_view bytes) {
+  KeyRecord& k = Prepared(order, table, field);
+  const FieldDesc& f = table.Field(field);
+  if (bytes.size() > f.length)
+    Fail(kInvalidValue, "The value for field " + f.name + " is " + std::to_string(bytes.size()) +
+                            " bytes long; the field holds " + std::to_string(f.length) + ".");
+  char* p = k.image.data() + f.offset;
+  std::memcpy(p, bytes.data(), bytes.size());
+  const bool binary = !(IsCharacterCode(f.code) || f.code == kNumericText || f.code == kLogical ||
+                        (f.code == kDate && f.length != 4));
+  std::memset(p + bytes.size(), binary || table.IsXdt() ? 0 : ' ', f.length - bytes.size());
+}
+
+void SetKeyFieldEmpty(IndexOrder& order, const Table& table, std::size_t field) {
+  KeyRecord& k = Prepared(order, table, field);
+  WriteBlankValue(table.Field(field), k.image.data() + table.Field(field).offset, table.IsXdt());
+}
+
+std::string BuildRawKey(IndexOrder& order, const Table& table) {
+  KeyRecord& k = order.Keys();
+  if (k.image.empty()) k.image = table.NullRecord();
+  std::string key = order.File().KeyOf(order.Tag(), DetachedView(table, k.image));
+  if (k.partial.empty()) return key;
+  // Where the given characters end in the key: fill the rest of each partial segment with
+  // another byte and see where the key starts to differ.
+  std::string probe = k.image;
+  for (const auto& [field, given] : k.partial) {
+    const FieldDesc& f = table.Field(field);
+    std::memset(probe.data() + f.offset + given, '\x01', f.length - given);
+  }
+  const std::string other = order.File().KeyOf(order.Tag(), DetachedView(table, probe));
+  std::size_t end = 0;
+  while (end < key.size() && end < other.size() && key[end] == other[end]) ++end;
+  key.resize(end);
+  return key;
+}
+
+}  // namespace xbe
