@@ -12,6 +12,7 @@ echo
 echo "Before the run:"
 "$build/tools/mkdemo" --describe "$demo/dados/ML2"
 "$build/tools/mkdemo" --describe "$demo/dados/ML6"
+echo "Files in the data directory: $(cd "$demo/dados" && ls | tr '\n' ' ')"
 echo
 echo "TavroAtualiza:"
 (cd "$demo/modelos" && env -u DISPLAY -u WAYLAND_DISPLAY WINDIR="$demo/windows" \

@@ -1,6 +1,6 @@
 // Makes the demo installation of `make demo` under a folder:
 //   <folder>/modelos  the template tables ML2 and ML6 with the newer structure, no records
-//   <folder>/dados    the installed ML2 and ML6 with records and memos
+//   <folder>/dados    the installed ML2 and ML6 with records and memos, and their six index files
 //   <folder>/windows  the Windows directory, with tesqueln.ini pointing at <folder>/dados
 // With --describe <table>, prints a table's fields and record count instead (after the run).
 #include <cstdio>
@@ -14,6 +14,7 @@
 #include "platform/rtl/exception.h"
 #include "platform/rtl/inifile.h"
 #include "platform/rtl/paths.h"
+#include "platform/xbe/index_create.h"
 #include "platform/xbe/table_create.h"
 #include "platform/xbe/xbe.h"
 
@@ -128,6 +129,11 @@ void MakeInstalled(const std::string& dir) {
     Check(XbeWriteRecord(ml2));
     if (c.apagado) Check(XbeDeleteRecord(ml2));
   }
+  // The index files as Tulmevara keeps them (upper-case DOS names).
+  xbe::CreateNtxIndex(ml2, dir + "\\ML21.NTX", "CODCONV");
+  xbe::CreateNtxIndex(ml2, dir + "\\ML22.NTX", "Upper( NOMECONV )");
+  xbe::CreateNtxIndex(ml2, dir + "\\ML23.NTX", "CGC");
+  xbe::CreateNtxIndex(ml2, dir + "\\ML24.NTX", "UF + CIDADE");
   Check(XbeCloseTable(ml2));
 
   XBEHANDLE ml6 = OpenExclusive(connection, "ML6");
@@ -141,6 +147,8 @@ void MakeInstalled(const std::string& dir) {
     SetText(ml6, "VALOR", c.valor);
     Check(XbeWriteRecord(ml6));
   }
+  xbe::CreateNtxIndex(ml6, dir + "\\ML61.NTX", "NUMCOL");
+  xbe::CreateNtxIndex(ml6, dir + "\\ML62.NTX", "DToS( DATACOL ) + HORACOL");
   Check(XbeCloseTable(ml6));
   Check(XbeDisconnect(connection));
 
