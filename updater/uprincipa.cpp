@@ -97,7 +97,7 @@ bool TFPrincipal::Verifica(const std::string& tableName) {
             ? Atualizada->XbeFieldDefs().GetDef(engineIndex)
             : nullptr;
     try {
-      EmUso->RestructureTable(AddFieldSpecification(field, engineField), "", "");
+      EmUso->RestructureTable(AddFieldDefinition(field, engineField), "", "");
     } catch (...) {  // any refusal: the table is in use elsewhere or the engine rejects the field
       ui::ShowMessage(std::string("Não foi possível atualizar estrutura da tabela "_ansi) + tableName +
                       std::string(". O Tulmevara deve estar aberto em outra estação. Certifique-se que o "
@@ -119,7 +119,7 @@ bool TFPrincipal::Existe(const std::string& fieldName, const classes::TStrings& 
   return result;
 }
 
-std::string AddFieldSpecification(const db::TField& field, const TXbeFieldDef* engineField) {
+std::string AddFieldDefinition(const db::TField& field, const TXbeFieldDef* engineField) {
   std::string text = field.FullName() + ",";
   switch (field.DataType()) {
     case db::ftString:
@@ -143,7 +143,7 @@ std::string AddFieldSpecification(const db::TField& field, const TXbeFieldDef* e
       text += "Memo,10,0";
       break;
     default:
-      break;  // the engine refuses the bare specification; handled as any restructure failure
+      break;  // the engine refuses the bare definition; handled as any restructure failure
   }
   return text;
 }

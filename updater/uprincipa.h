@@ -34,8 +34,8 @@ class TFPrincipal : public ui::TForm {
   TXbeSettings* XbeSettings1 = nullptr;
 };
 
-// The add-field specification of one template field ("OBS,Char,40,0").
-std::string AddFieldSpecification(const db::TField& field, const TXbeFieldDef* engineField);
+// The add-field definition of one template field ("OBS,Char,40,0").
+std::string AddFieldDefinition(const db::TField& field, const TXbeFieldDef* engineField);
 
 // The window's stored description.
 extern const std::string_view kFPrincipalDescription;

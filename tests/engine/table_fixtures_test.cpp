@@ -245,18 +245,18 @@ TEST_F(InstalledTables, TemplateFieldsAddedOneAtATime) {
     for (int i = 0; i < templ->FieldCount(); ++i) {
       db::TField* f = templ->Fields()[i];
       if (present.IndexOf(f->FullName()) >= 0) continue;
-      std::string spec = f->FullName() + ",";
+      std::string definition = f->FullName() + ",";
       switch (f->DataType()) {
-        case db::ftString: spec += "Char," + std::to_string(f->DataSize() - 1) + ",0"; break;
+        case db::ftString: definition += "Char," + std::to_string(f->DataSize() - 1) + ",0"; break;
         case db::ftSmallint:
-          spec += "Numeric," + std::to_string(templ->XbeFieldDefs().GetDef(i)->Length) + ",0";
+          definition += "Numeric," + std::to_string(templ->XbeFieldDefs().GetDef(i)->Length) + ",0";
           break;
-        case db::ftFloat: spec += "Numeric,15,4"; break;
-        case db::ftBoolean: spec += "Logical,1,0"; break;
-        case db::ftDate: spec += "Date,8,0"; break;
+        case db::ftFloat: definition += "Numeric,15,4"; break;
+        case db::ftBoolean: definition += "Logical,1,0"; break;
+        case db::ftDate: definition += "Date,8,0"; break;
         default: break;
       }
-      inst->RestructureTable(spec, "", "");
+      inst->RestructureTable(definition, "", "");
       added.emplace_back(f->FullName(), f->DataType());
     }
     templ->Close();
@@ -277,7 +277,7 @@ TEST_F(InstalledTables, TemplateFieldsAddedOneAtATime) {
 
 TEST_F(InstalledTables, RestructureRefusalKeepsTheTable) {
   auto t = UpdaterTable(&form_, "EmUso", installed_, "ML6", false);
-  // A bare name with a comma is no field specification.
+  // A bare name with a comma is no field definition.
   const std::string message = MessageOf([&] { t->RestructureTable("OBS,", "", ""); });
   EXPECT_EQ(message.rfind("EmUso: ", 0), 0u) << message;
   t->Open();

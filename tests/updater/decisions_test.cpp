@@ -1,5 +1,5 @@
 // The window as its description builds it, and its two decisions on their own: whether a
-// template field is already installed, and the add-field specification of each kind of field.
+// template field is already installed, and the add-field definition of each kind of field.
 #include <gtest/gtest.h>
 
 #include "installation.h"
@@ -81,16 +81,16 @@ TEST_F(UpdaterWindow, ExisteComparesTrimmedNamesCaseSensitively) {
   }
 }
 
-struct Specification {
+struct DefinitionCase {
   const char* table;
   const char* field;
   const char* text;
 };
 
-TEST_F(UpdaterWindow, AddFieldSpecificationOfEveryTemplateFieldKind) {
+TEST_F(UpdaterWindow, AddFieldDefinitionOfEveryTemplateFieldKind) {
   REQUIRE_FIXTURES();
   Installation installation;
-  const Specification cases[] = {
+  const DefinitionCase cases[] = {
       {"ML2", "NOMECONV", "NOMECONV,Char,40,0"},     // string: its length
       {"ML2", "UF", "UF,Char,2,0"},
       {"ML2", "CODCONV", "CODCONV,Numeric,4,0"},     // small integer: the template's digits
@@ -103,7 +103,7 @@ TEST_F(UpdaterWindow, AddFieldSpecificationOfEveryTemplateFieldKind) {
       {"ML2", "DTCAD", "DTCAD,Date,8,0"},
       {"ML2", "OBS", "OBS,Memo,10,0"},               // memo: the engine's memo width
   };
-  for (const Specification& c : cases) {
+  for (const DefinitionCase& c : cases) {
     SCOPED_TRACE(std::string(c.table) + "." + c.field);
     TXbeTable& t = *form_->Atualizada;
     t.SetDatabaseName(installation.Templates().string());
@@ -111,15 +111,15 @@ TEST_F(UpdaterWindow, AddFieldSpecificationOfEveryTemplateFieldKind) {
     t.Open();
     db::TField* field = t.FieldByName(c.field);
     ASSERT_NE(field, nullptr);
-    EXPECT_EQ(AddFieldSpecification(*field, t.XbeFieldDefs().GetDef(field->FieldNo() - 1)), c.text);
+    EXPECT_EQ(AddFieldDefinition(*field, t.XbeFieldDefs().GetDef(field->FieldNo() - 1)), c.text);
     t.Close();
   }
 }
 
-TEST(AddFieldSpecification, OtherTypesGiveTheNameAndCommaAlone) {
+TEST(AddFieldDefinition, OtherTypesGiveTheNameAndCommaAlone) {
   db::TIntegerField field(nullptr);
   field.SetFieldName("SEQ");
-  EXPECT_EQ(AddFieldSpecification(field, nullptr), "SEQ,");
+  EXPECT_EQ(AddFieldDefinition(field, nullptr), "SEQ,");
 }
 
 }  // namespace
