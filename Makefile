@@ -19,7 +19,7 @@ test: build
 sanitize-test: deps
 	cmake -S . -B $(ASAN) -DCMAKE_BUILD_TYPE=Debug -DTULMEVARA_SANITIZE=ON -DTULMEVARA_BENCH=OFF $(CMAKE_FLAGS)
 	cmake --build $(ASAN) -j $(JOBS)
-	ctest --test-dir $(ASAN) --output-on-failure -j $(JOBS) -LE nosanitize
+	ctest --test-dir $(ASAN) --output-on-failure -j $(JOBS) -LE 'nosanitize|onscreen'
 
 demo: build
 	@bash tools/demo.sh $(BUILD)

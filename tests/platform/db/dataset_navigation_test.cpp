@@ -95,13 +95,13 @@ TEST_P(Navigation, ResyncRefillsTheRingAroundTheCursorRecord) {
 INSTANTIATE_TEST_SUITE_P(RingSizes, Navigation, ::testing::Values(1, 3, 10));
 
 TEST(NavigationRing, ExtendingFromABufferThatIsNotCurrentPositionsFirst) {
+  std::vector<std::string> log;
   TMemDataSet ds(nullptr);
   dbtest::FillNumbers(ds, 6);
   TDataSource source(nullptr);
   source.SetDataSet(&ds);
   WideLink link(3);
   link.SetDataSource(&source);
-  std::vector<std::string> log;
   ds.log = &log;
   ds.Open();    // ring 1 2 3, engine on 3
   ds.Last();    // ring 4 5 6, engine on 4 (filled backward)

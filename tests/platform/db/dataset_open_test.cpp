@@ -124,9 +124,9 @@ TEST(DataSetOpen, PersistentFieldWithoutDefinitionFailsTheOpen) {
 }
 
 TEST(DataSetOpen, EventsAndHooksRunInOrder) {
+  std::vector<std::string> log;
   TMemDataSet ds(nullptr);
   dbtest::FillNumbers(ds, 2);
-  std::vector<std::string> log;
   ds.log = &log;
   ds.BeforeOpen = Record(log, "BeforeOpen");
   ds.AfterOpen = Record(log, "AfterOpen");
@@ -147,9 +147,9 @@ TEST(DataSetOpen, EventsAndHooksRunInOrder) {
 }
 
 TEST(DataSetOpen, FailingOpenHookLeavesTheDatasetClosed) {
+  std::vector<std::string> log;
   TMemDataSet ds(nullptr);
   dbtest::FillNumbers(ds, 2);
-  std::vector<std::string> log;
   ds.log = &log;
   ds.AfterOpen = Record(log, "AfterOpen");
   ds.failOpen = true;
