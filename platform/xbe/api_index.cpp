@@ -254,13 +254,13 @@ XBERESULT XbeSeek(XBEHANDLE order, const void* key, uint16_t length, uint16_t ke
     const std::string k = GivenKey(o, key, length, keyType);
     Table& t = *o.table;
     IndexOrder& index = *o.index;
-    std::uint32_t r = index.SeekPosition(k, last);
-    bool on = t.SettleOn(index, r, !last);
-    bool hit = on && index.KeyOfCurrent(t.CurrentView()).compare(0, k.size(), k) == 0;
+    const auto onKey = [&] { return index.KeyOfCurrent(t.CurrentView()).compare(0, k.size(), k) == 0; };
+    bool on = t.SettleOn(index, index.SeekPosition(k, last), !last);
+    bool hit = on && onKey();
     if (!hit && last) {
       // No visible record with that key: a soft seek stands on the next one.
       on = t.SettleOn(index, index.SeekPosition(k, false), true);
-      hit = on && index.KeyOfCurrent(t.CurrentView()).compare(0, k.size(), k) == 0;
+      hit = on && onKey();
     }
     if (!hit && !soft && on) t.GotoRecord(0);
     *found = hit ? 1 : 0;

@@ -12,6 +12,9 @@ using namespace xbe;
 
 namespace {
 constexpr std::uint32_t kBookmarkLength = 4;  // the record number
+
+// Record numbers and bookmarks report 0 without a current record.
+std::uint32_t CurrentOrNone(const Table& t) { return t.HasCurrentRecord() ? t.CurrentRecordNumber() : 0; }
 }
 
 extern "C" {
@@ -75,8 +78,7 @@ XBERESULT XbeGotoRecord(XBEHANDLE table, uint32_t recordNumber) {
 XBERESULT XbeGetRecordNum(XBEHANDLE handle, uint16_t, uint32_t* recordNumber) {
   return Guarded([&] {
     Require(recordNumber, "record number");
-    const Table& t = TableOf(handle);
-    *recordNumber = t.HasCurrentRecord() ? t.CurrentRecordNumber() : 0;
+    *recordNumber = CurrentOrNone(TableOf(handle));
   });
 }
 
@@ -156,7 +158,7 @@ XBERESULT XbeGetBookmark60(XBEHANDLE handle, void* bookmark, uint32_t* length) {
       *length = kBookmarkLength;
       Fail(kBufferTooSmall, "A bookmark needs 4 bytes.");
     }
-    const std::uint32_t recno = t.HasCurrentRecord() ? t.CurrentRecordNumber() : 0;
+    const std::uint32_t recno = CurrentOrNone(t);
     std::memcpy(bookmark, &recno, kBookmarkLength);
     *length = kBookmarkLength;
   });
@@ -165,16 +167,11 @@ XBERESULT XbeGetBookmark60(XBEHANDLE handle, void* bookmark, uint32_t* length) {
 XBERESULT XbeGetBookmark(XBEHANDLE table, uint32_t* bookmark) {
   return Guarded([&] {
     Require(bookmark, "bookmark");
-    const Table& t = TableOf(table);
-    *bookmark = t.HasCurrentRecord() ? t.CurrentRecordNumber() : 0;
+    *bookmark = CurrentOrNone(TableOf(table));
   });
 }
 
-XBERESULT XbeGotoBookmark(XBEHANDLE table, uint32_t bookmark) {
-  return Guarded([&] {
-    if (!TableOf(table).GotoRecord(bookmark)) Fail(kRecordUnreachable, "");
-  });
-}
+XBERESULT XbeGotoBookmark(XBEHANDLE table, uint32_t bookmark) { return XbeGotoRecord(table, bookmark); }
 
 XBERESULT XbeCompareBookmarks(const void* bookmark1, const void* bookmark2, int16_t* result) {
   return Guarded([&] {
@@ -182,8 +179,8 @@ XBERESULT XbeCompareBookmarks(const void* bookmark1, const void* bookmark2, int1
     Require(bookmark1, "first bookmark");
     Require(bookmark2, "second bookmark");
     std::uint32_t a, b;
-    std::memcpy(&a, bookmark1, 4);
-    std::memcpy(&b, bookmark2, 4);
+    std::memcpy(&a, bookmark1, kBookmarkLength);
+    std::memcpy(&b, bookmark2, kBookmarkLength);
     *result = a < b ? -1 : (a > b ? 1 : 0);
   });
 }

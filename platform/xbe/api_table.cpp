@@ -269,10 +269,9 @@ XBERESULT XbeSetFieldRaw(XBEHANDLE table, XBEFIELD field, const void* data, uint
   return Guarded([&] {
     Table& t = TableOf(table);
     if (data == nullptr && length != 0) Fail(kInvalidArgument, "No field contents were given.");
-    if (IndexOrder* keys = KeyBuilder(table))
-      return SetKeyFieldRaw(*keys, t, ResolveField(t, field),
-                            std::string_view(static_cast<const char*>(data), data ? length : 0));
-    t.SetFieldRaw(ResolveField(t, field), std::string_view(static_cast<const char*>(data), data ? length : 0));
+    const std::string_view bytes(static_cast<const char*>(data), data ? length : 0);
+    if (IndexOrder* keys = KeyBuilder(table)) return SetKeyFieldRaw(*keys, t, ResolveField(t, field), bytes);
+    t.SetFieldRaw(ResolveField(t, field), bytes);
   });
 }
 

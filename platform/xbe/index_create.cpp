@@ -5,6 +5,7 @@
 #include "platform/rtl/paths.h"
 #include "platform/rtl/strutils.h"
 #include "platform/xbe/api_support.h"
+#include "platform/xbe/detached_view.h"
 #include "platform/xbe/expr/keys.h"
 #include "platform/xbe/index/ntx_order.h"
 #include "platform/xbe/table_filters.h"
@@ -12,21 +13,6 @@
 namespace xbe {
 
 namespace {
-
-class BlankRecord final : public RecordView {
- public:
-  BlankRecord(const Table& t) : t_(t), image_(t.NullRecord()) {}
-  const Schema& Fields() const override { return t_.Fields(); }
-  std::uint32_t RecordNumber() const override { return 0; }
-  std::string_view Image() const override { return image_; }
-  bool IsXdt() const override { return t_.IsXdt(); }
-  std::string FieldString(std::size_t index) const override { return t_.ToAnsi(FieldBytes(index)); }
-  MemoBlob Memo(std::size_t) const override { return {}; }
-
- private:
-  const Table& t_;
-  std::string image_;
-};
 
 void Create(XBEHANDLE handle, std::string_view fileName, std::string_view keyText, std::string_view forText,
             bool unique, bool descending) {
@@ -36,7 +22,9 @@ void Create(XBEHANDLE handle, std::string_view fileName, std::string_view keyTex
   expr::Expression condition;
   if (!forText.empty()) condition = expr::Expression::Compile(forText, binding);
   const expr::EvalSettings settings = EvaluationSettings(false);
-  const BlankRecord blank(table);
+  // The key's layout comes from its value on a blank record.
+  const std::string blankImage = table.NullRecord();
+  const DetachedView blank(table, blankImage);
   binding.Bind(blank);
   const expr::KeyLayout layout = expr::KeyLayoutFor(expr::KeyFormat::kNtx, key.Evaluate(binding, settings));
   if (layout.length < 1 || layout.length > 250)

@@ -9,7 +9,8 @@ IndexOrder::IndexOrder(IndexFile& file, std::size_t tag)
     : file_(file), tag_(tag), cursor_(file.Tags()[tag].order->NewCursor()) {}
 
 int IndexOrder::CompareKeys(std::string_view a, std::string_view b) const {
-  const int c = a.compare(b) < 0 ? -1 : (a.compare(b) > 0 ? 1 : 0);
+  const int order = a.compare(b);
+  const int c = (order > 0) - (order < 0);
   return file_.Tags()[tag_].order->Info().descending ? -c : c;
 }
 
@@ -33,6 +34,11 @@ bool IndexOrder::RecnoBefore(std::uint32_t a, std::uint32_t b) const {
 void IndexOrder::Mark() {
   markedChanges_ = file_.ChangeCount();
   markedRecno_ = cursor_->Valid() ? cursor_->Current().recno : 0;
+}
+
+bool IndexOrder::OnMarked(std::uint32_t recno) const {
+  return markedChanges_ == file_.ChangeCount() && markedRecno_ == recno && cursor_->Valid() &&
+         cursor_->Current().recno == recno;
 }
 
 std::uint32_t IndexOrder::EmitForward() {
@@ -65,9 +71,7 @@ std::uint32_t IndexOrder::Last() {
 // on the entry that follows where its key would be (false).
 bool IndexOrder::Locate(const RecordView& current) {
   const std::uint32_t recno = current.RecordNumber();
-  if (markedChanges_ == file_.ChangeCount() && markedRecno_ == recno && cursor_->Valid() &&
-      cursor_->Current().recno == recno)
-    return true;
+  if (OnMarked(recno)) return true;
   const std::optional<index::KeyEntry> entry = file_.EntryOf(Tag(), current);
   if (entry && cursor_->Find(*entry)) {
     Mark();
@@ -93,9 +97,7 @@ std::uint32_t IndexOrder::Prior(const RecordView& current) {
 }
 
 bool IndexOrder::Contains(const RecordView& record) {
-  const std::uint32_t recno = record.RecordNumber();
-  if (markedChanges_ == file_.ChangeCount() && markedRecno_ == recno && cursor_->Valid() &&
-      cursor_->Current().recno == recno)
+  if (OnMarked(record.RecordNumber()))
     return !BeforeTop(cursor_->Current().key) && !AfterBottom(cursor_->Current().key);
   const std::optional<index::KeyEntry> entry = file_.EntryOf(Tag(), record);
   if (!entry || BeforeTop(entry->key) || AfterBottom(entry->key)) return false;

@@ -69,6 +69,8 @@ class IndexOrder final : public Order {
   std::uint32_t EmitForward();
   std::uint32_t EmitBackward();
   void Mark();
+  // The cursor still stands on `recno`'s entry, as marked, and the file has not changed since.
+  bool OnMarked(std::uint32_t recno) const;
 
   IndexFile& file_;
   std::size_t tag_;

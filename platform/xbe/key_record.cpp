@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "platform/xbe/detached_view.h"
 #include "platform/xbe/errors.h"
 #include "platform/xbe/field_codec.h"
 #include "platform/xbe/table.h"
@@ -9,22 +10,6 @@
 namespace xbe {
 
 namespace {
-
-// A record image that belongs to no file (the key-building record).
-class DetachedView final : public RecordView {
- public:
-  DetachedView(const Table& table, const std::string& image) : table_(table), image_(image) {}
-  const Schema& Fields() const override { return table_.Fields(); }
-  std::uint32_t RecordNumber() const override { return 0; }
-  std::string_view Image() const override { return image_; }
-  bool IsXdt() const override { return table_.IsXdt(); }
-  std::string FieldString(std::size_t index) const override { return table_.ToAnsi(FieldBytes(index)); }
-  MemoBlob Memo(std::size_t) const override { return {}; }
-
- private:
-  const Table& table_;
-  const std::string& image_;
-};
 
 KeyRecord& Prepared(IndexOrder& order, const Table& table, std::size_t field) {
   KeyRecord& k = order.Keys();

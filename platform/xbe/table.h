@@ -155,12 +155,22 @@ class Table {
   void Load(std::uint32_t recno);
   void SetAtEof();
   void SetAtBof();
-  bool Visible(Order& order, const RecordView& view);
+  // Deleted-record visibility and the order's own conditions; the filters too unless told otherwise.
+  bool Visible(Order& order, const RecordView& view, bool withFilters = true);
+  // Loads the first visible record from `recno` on in the direction given; false when the
+  // order runs out (the cursor's end state is the caller's to set).
+  bool LandVisible(Order& order, std::uint32_t recno, bool forward);
+  // Where record `recno` (1-based; count + 1 for the end) starts in the DBF file.
+  std::uint64_t RecordOffset(std::uint32_t recno) const;
   std::string ReadImage(std::uint32_t recno);
   void FlushPending();
   void BeginEdit();
   std::string& EditImage();
+  // The record count stored in the DBF header now (other writers' appends included).
+  std::uint32_t ReadHeaderCount();
   void WriteHeaderCount(std::uint32_t count);
+  // Drops the lock an append took on `recno`, unless the handle holds the record or the file.
+  void ReleaseAppendLock(std::uint32_t recno);
   void RequireWritable() const;
   std::uint32_t NextAutoInc();
 

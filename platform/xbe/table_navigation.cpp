@@ -8,10 +8,13 @@
 
 namespace xbe {
 
+std::uint64_t Table::RecordOffset(std::uint32_t recno) const {
+  return header_.headerLength + static_cast<std::uint64_t>(recno - 1) * header_.recordLength;
+}
+
 std::string Table::ReadImage(std::uint32_t recno) {
   std::string image(header_.recordLength, ' ');
-  const std::uint64_t at = header_.headerLength + static_cast<std::uint64_t>(recno - 1) * header_.recordLength;
-  dbf_.ReadExact(at, image.data(), image.size());
+  dbf_.ReadExact(RecordOffset(recno), image.data(), image.size());
   return image;
 }
 
@@ -39,46 +42,40 @@ void Table::SetAtBof() {
   currentView_->Reset(&current_, 0);
 }
 
-bool Table::Visible(Order& order, const RecordView& view) {
+bool Table::Visible(Order& order, const RecordView& view, bool withFilters) {
   if (view.IsDeleted() && !EngineSettings().showDeleted) return false;
   if (!order.Contains(view)) return false;
+  if (!withFilters) return true;
   for (RecordFilter* f : filters_)
     if (!f->Accepts(view)) return false;
   return true;
 }
 
-bool Table::SettleOn(Order& order, std::uint32_t recno, bool forward) {
-  FlushPending();
-  std::uint32_t r = recno;
-  while (r != 0) {
+bool Table::LandVisible(Order& order, std::uint32_t recno, bool forward) {
+  for (std::uint32_t r = recno; r != 0; r = forward ? order.Next(*currentView_) : order.Prior(*currentView_)) {
     Load(r);
     if (Visible(order, *currentView_)) return true;
-    r = forward ? order.Next(*currentView_) : order.Prior(*currentView_);
   }
+  return false;
+}
+
+bool Table::SettleOn(Order& order, std::uint32_t recno, bool forward) {
+  FlushPending();
+  if (LandVisible(order, recno, forward)) return true;
   SetAtEof();
   return false;
 }
 
 void Table::GotoTop(Order& order) {
   FlushPending();
-  std::uint32_t r = order.First();
-  while (r != 0) {
-    Load(r);
-    if (Visible(order, *currentView_)) return;
-    r = order.Next(*currentView_);
-  }
+  if (LandVisible(order, order.First(), true)) return;
   SetAtEof();
   cursor_.bof = true;  // an empty set is at both ends
 }
 
 void Table::GotoBottom(Order& order) {
   FlushPending();
-  std::uint32_t r = order.Last();
-  while (r != 0) {
-    Load(r);
-    if (Visible(order, *currentView_)) return;
-    r = order.Prior(*currentView_);
-  }
+  if (LandVisible(order, order.Last(), false)) return;
   SetAtEof();
   cursor_.bof = true;
 }
@@ -103,15 +100,9 @@ void Table::Skip(Order& order, std::int32_t count) {
       if (cursor_.eof) return;
       continue;
     }
-    std::uint32_t r = order.Next(*currentView_);
-    for (;;) {
-      if (r == 0) {
-        SetAtEof();
-        return;
-      }
-      Load(r);
-      if (Visible(order, *currentView_)) break;
-      r = order.Next(*currentView_);
+    if (!LandVisible(order, order.Next(*currentView_), true)) {
+      SetAtEof();
+      return;
     }
   }
   for (; count < 0; ++count) {
@@ -121,15 +112,9 @@ void Table::Skip(Order& order, std::int32_t count) {
       if (cursor_.eof) return;
       continue;
     }
-    std::uint32_t r = order.Prior(*currentView_);
-    for (;;) {
-      if (r == 0) {
-        SetAtBof();
-        return;
-      }
-      Load(r);
-      if (Visible(order, *currentView_)) break;
-      r = order.Prior(*currentView_);
+    if (!LandVisible(order, order.Prior(*currentView_), false)) {
+      SetAtBof();
+      return;
     }
   }
 }
@@ -151,23 +136,13 @@ bool Table::IsVisible(Order& order) {
 
 std::uint32_t Table::CountVisible(Order& order, bool withFilters) {
   FlushPending();
-  std::vector<RecordFilter*> filters;
-  if (!withFilters) filters.swap(filters_);
-  struct Restore {
-    std::vector<RecordFilter*>& to;
-    std::vector<RecordFilter*>& from;
-    bool on;
-    ~Restore() {
-      if (on) to.swap(from);
-    }
-  } restore{filters_, filters, !withFilters};
   std::string image;
   std::uint32_t n = 0;
   ImageView view(*this, &image, 0);
   for (std::uint32_t r = order.First(); r != 0; r = order.Next(view)) {
     image = ReadImage(r);
     view.Reset(&image, r);
-    if (Visible(order, view)) ++n;
+    if (Visible(order, view, withFilters)) ++n;
   }
   return n;
 }
@@ -182,7 +157,7 @@ void Table::ForEachRecord(const std::function<void(const RecordView&)>& visit) {
   for (std::uint32_t first = 1; first <= count; first += perChunk) {
     const std::uint32_t n = std::min(perChunk, count - first + 1);
     chunk.resize(static_cast<std::size_t>(n) * length);
-    dbf_.ReadExact(header_.headerLength + static_cast<std::uint64_t>(first - 1) * length, chunk.data(), chunk.size());
+    dbf_.ReadExact(RecordOffset(first), chunk.data(), chunk.size());
     for (std::uint32_t i = 0; i < n; ++i) {
       image.assign(chunk, static_cast<std::size_t>(i) * length, length);
       view.Reset(&image, first + i);

@@ -163,6 +163,14 @@ bool Table::IsFieldEmpty(std::size_t index) {
   return IsBlankValue(f, image.data() + f.offset, IsXdt());
 }
 
+std::uint32_t Table::ReadHeaderCount() {
+  char c[4];
+  dbf_.ReadExact(4, c, 4);
+  std::uint32_t count;
+  std::memcpy(&count, c, 4);
+  return count;
+}
+
 void Table::WriteHeaderCount(std::uint32_t count) {
   header_.recordCount = count;
   char c[4];
@@ -190,9 +198,7 @@ void Table::Append() {
   {
     HeaderLock lock(*this);
     const std::uint64_t fileSize = dbf_.Size();
-    char c[4];
-    dbf_.ReadExact(4, c, 4);
-    std::memcpy(&header_.recordCount, c, 4);
+    header_.recordCount = ReadHeaderCount();
     const std::uint32_t count = ReadableRecordCount(header_, fileSize);
     if (count == 0xFFFFFFFEu) Fail(kDiskFull, "The table " + names_.windowsName + " is full.");
     recno = count + 1;
@@ -203,10 +209,9 @@ void Table::Append() {
           std::memcpy(image.data() + f.offset, &lastAutoInc_, 4);
         }
     // Reserve the record in the file at once, so its number is ours whoever appends next.
-    const std::uint64_t at = header_.headerLength + static_cast<std::uint64_t>(count) * header_.recordLength;
     std::string bytes = image;
     bytes += '\x1A';
-    dbf_.WriteAt(at, bytes.data(), bytes.size());
+    dbf_.WriteAt(RecordOffset(recno), bytes.data(), bytes.size());
     WriteHeaderCount(recno);
     if (!exclusive_) {
       const ByteRange r = scheme_->Record(recno);
@@ -271,16 +276,12 @@ void Table::Write() {
     }
   }
   ImageView after(*this, &image, recno);
-  const std::uint64_t at = header_.headerLength + static_cast<std::uint64_t>(recno - 1) * header_.recordLength;
-  dbf_.WriteAt(at, image.data(), image.size());
+  dbf_.WriteAt(RecordOffset(recno), image.data(), image.size());
   modified_ = true;
   current_ = image;
   pending_ = Pending::kNone;
   pendingMemos_.clear();
-  if (appendLock_ == recno) {
-    if (!fileLocked_ && !lockedRecords_.count(recno)) dbf_.Unlock(range.start, range.length);
-    appendLock_ = 0;
-  }
+  ReleaseAppendLock(recno);
   currentView_->Reset(&current_, recno);
   for (RecordHook* h : hooks_) h->AfterChange(change, beforeView, after);
 }
@@ -305,14 +306,10 @@ bool Table::Cancel() {
     std::string stays;
     {
       HeaderLock lock(*this);
-      char c[4];
-      dbf_.ReadExact(4, c, 4);
-      std::uint32_t count;
-      std::memcpy(&count, c, 4);
-      if (count == recno) {
+      if (ReadHeaderCount() == recno) {
         // Still the last record: take it back.
         WriteHeaderCount(recno - 1);
-        const std::uint64_t end = header_.headerLength + static_cast<std::uint64_t>(recno - 1) * header_.recordLength;
+        const std::uint64_t end = RecordOffset(recno);
         dbf_.Truncate(end);
         dbf_.WriteAt(end, "\x1A", 1);
         modified_ = modifiedBeforeAppend_;
@@ -320,15 +317,10 @@ bool Table::Cancel() {
         // Others appended after it: it stays, blank and deleted.
         std::string image = NullRecord();
         image[0] = '*';
-        const std::uint64_t at = header_.headerLength + static_cast<std::uint64_t>(recno - 1) * header_.recordLength;
-        dbf_.WriteAt(at, image.data(), image.size());
+        dbf_.WriteAt(RecordOffset(recno), image.data(), image.size());
         stays = image;
       }
-      if (appendLock_ == recno) {
-        const ByteRange r = scheme_->Record(recno);
-        if (!fileLocked_ && !lockedRecords_.count(recno)) dbf_.Unlock(r.start, r.length);
-        appendLock_ = 0;
-      }
+      ReleaseAppendLock(recno);
     }
     SetAtEof();
     if (!stays.empty()) {
@@ -340,6 +332,15 @@ bool Table::Cancel() {
     currentView_->Reset(&current_, cursor_.recno);
   }
   return true;
+}
+
+void Table::ReleaseAppendLock(std::uint32_t recno) {
+  if (appendLock_ != recno || recno == 0) return;
+  if (!fileLocked_ && !lockedRecords_.count(recno)) {
+    const ByteRange r = scheme_->Record(recno);
+    dbf_.Unlock(r.start, r.length);
+  }
+  appendLock_ = 0;
 }
 
 void Table::LockRecord(std::uint32_t recno) {
