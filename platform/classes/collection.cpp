@@ -2,6 +2,7 @@
 
 #include "platform/classes/classbuilder.h"
 #include "platform/classes/errors.h"
+#include "platform/classes/updating.h"
 #include "platform/rtl/ansi.h"
 #include "platform/rtl/strutils.h"
 
@@ -76,17 +77,12 @@ void TCollection::Delete(int index) {
 
 void TCollection::Clear() {
   if (items_.empty()) return;
-  BeginUpdate();
-  try {
+  WhileUpdating(*this, [&] {
     while (!items_.empty()) {
       Notify(items_.back().get(), cnDeleting);
       items_.pop_back();
     }
-  } catch (...) {
-    EndUpdate();
-    throw;
-  }
-  EndUpdate();
+  });
 }
 
 void TCollection::BeginUpdate() { ++updateCount_; }
@@ -98,15 +94,10 @@ void TCollection::EndUpdate() {
 void TCollection::Assign(const TPersistent& source) {
   if (auto* other = dynamic_cast<const TCollection*>(&source)) {
     if (other == this) return;
-    BeginUpdate();
-    try {
+    WhileUpdating(*this, [&] {
       Clear();
       for (const auto& item : other->items_) Add()->Assign(*item);
-    } catch (...) {
-      EndUpdate();
-      throw;
-    }
-    EndUpdate();
+    });
     return;
   }
   TPersistent::Assign(source);

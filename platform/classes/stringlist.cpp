@@ -5,6 +5,7 @@
 #include "platform/classes/classbuilder.h"
 #include "platform/classes/errors.h"
 #include "platform/classes/filer.h"
+#include "platform/classes/updating.h"
 #include "platform/rtl/ansi.h"
 #include "platform/rtl/strutils.h"
 
@@ -30,16 +31,11 @@ void TStrings::IndexError(int index) {
 
 void TStrings::Put(int index, const std::string& s) {
   TObject* object = GetObject(index);
-  BeginUpdate();
-  try {
+  WhileUpdating(*this, [&] {
     Delete(index);
     Insert(index, s);
     PutObject(index, object);
-  } catch (...) {
-    EndUpdate();
-    throw;
-  }
-  EndUpdate();
+  });
 }
 
 TObject* TStrings::GetObject(int) const { return nullptr; }
@@ -74,30 +70,20 @@ int TStrings::IndexOfObject(const TObject* object) const {
 }
 
 void TStrings::AddStrings(const TStrings& strings) {
-  BeginUpdate();
-  try {
+  WhileUpdating(*this, [&] {
     for (int i = 0; i < strings.Count(); ++i) AddObject(strings.Get(i), strings.GetObject(i));
-  } catch (...) {
-    EndUpdate();
-    throw;
-  }
-  EndUpdate();
+  });
 }
 
 void TStrings::Assign(const TPersistent& source) {
   if (auto* strings = dynamic_cast<const TStrings*>(&source)) {
     if (strings == this) return;
-    BeginUpdate();
-    try {
+    WhileUpdating(*this, [&] {
       Clear();
       delimiter_ = strings->delimiter_;
       quoteChar_ = strings->quoteChar_;
       AddStrings(*strings);
-    } catch (...) {
-      EndUpdate();
-      throw;
-    }
-    EndUpdate();
+    });
     return;
   }
   TPersistent::Assign(source);
@@ -120,8 +106,7 @@ std::string TStrings::Text() const {
 }
 
 void TStrings::SetText(std::string_view text) {
-  BeginUpdate();
-  try {
+  WhileUpdating(*this, [&] {
     Clear();
     std::size_t start = 0;
     while (start < text.size()) {
@@ -132,11 +117,7 @@ void TStrings::SetText(std::string_view text) {
       if (end < text.size() && text[end] == '\n') ++end;
       start = end;
     }
-  } catch (...) {
-    EndUpdate();
-    throw;
-  }
-  EndUpdate();
+  });
 }
 
 std::string TStrings::DelimitedText() const {
@@ -160,8 +141,7 @@ std::string TStrings::DelimitedText() const {
 }
 
 void TStrings::SetDelimitedText(std::string_view text) {
-  BeginUpdate();
-  try {
+  WhileUpdating(*this, [&] {
     Clear();
     std::size_t pos = 0;
     while (pos < text.size()) {
@@ -188,11 +168,7 @@ void TStrings::SetDelimitedText(std::string_view text) {
         if (pos == text.size()) Add("");
       }
     }
-  } catch (...) {
-    EndUpdate();
-    throw;
-  }
-  EndUpdate();
+  });
 }
 
 void TStrings::BeginUpdate() {
@@ -209,15 +185,10 @@ void TStrings::DefineProperties(TFiler& filer) {
       "Strings",
       [this](TReader& r) {
         r.ReadListBegin();
-        BeginUpdate();
-        try {
+        WhileUpdating(*this, [&] {
           Clear();
           while (!r.EndOfList()) Add(r.ReadString());
-        } catch (...) {
-          EndUpdate();
-          throw;
-        }
-        EndUpdate();
+        });
         r.ReadListEnd();
       },
       [this](TWriter& w) {

@@ -10,6 +10,7 @@
 #include "platform/db/fielddefs.h"
 #include "platform/db/indexdefs.h"
 #include "platform/classes/stringlist.h"
+#include "platform/classes/updating.h"
 #include "platform/rtl/strutils.h"
 
 namespace db {
@@ -135,15 +136,10 @@ void TDataSet::GetFieldNames(classes::TStrings& list) {
     fieldDefs_->GetItemNames(list);
     return;
   }
-  list.BeginUpdate();
-  try {
+  classes::WhileUpdating(list, [&] {
     list.Clear();
     for (TField* f : fields_) list.Add(f->FieldName());
-  } catch (...) {
-    list.EndUpdate();
-    throw;
-  }
-  list.EndUpdate();
+  });
 }
 
 Variant TDataSet::FieldValues(std::string_view names) const {

@@ -3,6 +3,7 @@
 #include "platform/classes/errors.h"
 #include "platform/classes/typeinfo.h"
 #include "platform/classes/stringlist.h"
+#include "platform/classes/updating.h"
 #include "platform/db/dataset.h"
 #include "platform/db/fieldclasses.h"
 #include "platform/rtl/strutils.h"
@@ -87,19 +88,14 @@ TFieldDefs::TFieldDefs(TDataSet* dataSet)
 TFieldDef& TFieldDefs::Items(int index) const { return *static_cast<TFieldDef*>(Item(index)); }
 
 TFieldDef* TFieldDefs::Add(const std::string& name, TFieldType type, int size, bool required) {
-  BeginUpdate();
   TFieldDef* def = nullptr;
-  try {
+  classes::WhileUpdating(*this, [&] {
     def = AddFieldDef();
     def->SetName(name);
     def->SetDataType(type);
     def->SetSize(size);
     def->SetRequired(required);
-  } catch (...) {
-    EndUpdate();
-    throw;
-  }
-  EndUpdate();
+  });
   return def;
 }
 
@@ -120,15 +116,10 @@ void TFieldDefs::GetItemNames(std::vector<std::string>& names) const {
 }
 
 void TFieldDefs::GetItemNames(classes::TStrings& names) const {
-  names.BeginUpdate();
-  try {
+  classes::WhileUpdating(names, [&] {
     names.Clear();
     for (int i = 0; i < Count(); ++i) names.Add(Items(i).Name());
-  } catch (...) {
-    names.EndUpdate();
-    throw;
-  }
-  names.EndUpdate();
+  });
 }
 
 void TFieldDefs::Update() {

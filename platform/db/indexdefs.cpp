@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "platform/classes/updating.h"
 #include "platform/db/dataset.h"
 #include "platform/rtl/strutils.h"
 
@@ -65,18 +66,13 @@ TIndexDef& TIndexDefs::Items(int index) const { return *static_cast<TIndexDef*>(
 
 TIndexDef* TIndexDefs::Add(const std::string& name, const std::string& fields, TIndexOptions options) {
   if (IndexOf(name) >= 0) DatabaseErrorFmt(kDuplicateIndexNameText, name);
-  BeginUpdate();
   TIndexDef* def = nullptr;
-  try {
+  classes::WhileUpdating(*this, [&] {
     def = AddIndexDef();
     def->SetName(name);
     def->SetFields(fields);
     def->SetOptions(options);
-  } catch (...) {
-    EndUpdate();
-    throw;
-  }
-  EndUpdate();
+  });
   return def;
 }
 

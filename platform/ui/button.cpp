@@ -1,5 +1,3 @@
-#include <cctype>
-
 #include "platform/classes/classbuilder.h"
 #include "platform/ui/forms.h"
 #include "platform/ui/stdctrls.h"
@@ -64,20 +62,10 @@ void TButton::WndProc(TMessage& m) {
     return;
   }
   if (m.msg == CM_DIALOGCHAR) {
-    const std::string& c = Caption();
-    for (std::size_t i = 0; i + 1 < c.size(); ++i) {
-      if (c[i] != '&') continue;
-      if (c[i + 1] == '&') {
-        ++i;
-        continue;
-      }
-      if (std::toupper(static_cast<unsigned char>(c[i + 1])) == std::toupper(static_cast<int>(m.wParam)) &&
-          CanFocus()) {
-        SetFocus();
-        Click();
-        m.result = 1;
-      }
-      break;
+    if (IsAccelerator(static_cast<int>(m.wParam), Caption()) && CanFocus()) {
+      SetFocus();
+      Click();
+      m.result = 1;
     }
     return;
   }

@@ -111,24 +111,25 @@ void TCustomLabel::FontChanged() {
   AdjustBounds();
 }
 
-void TCustomLabel::WndProc(TMessage& m) {
-  if (m.msg == CM_DIALOGCHAR && focusControl_ && showAccelChar_ && Enabled()) {
-    // The accelerator of the caption moves the focus to the associated control.
-    const std::string& c = Caption();
-    for (std::size_t i = 0; i + 1 < c.size(); ++i) {
-      if (c[i] != '&') continue;
-      if (c[i + 1] == '&') {
-        ++i;
-        continue;
-      }
-      if (std::toupper(static_cast<unsigned char>(c[i + 1])) == std::toupper(static_cast<int>(m.wParam)) &&
-          focusControl_->CanFocus()) {
-        focusControl_->SetFocus();
-        m.result = 1;
-        return;
-      }
-      break;
+bool IsAccelerator(int key, const std::string& caption) {
+  for (std::size_t i = 0; i + 1 < caption.size(); ++i) {
+    if (caption[i] != '&') continue;
+    if (caption[i + 1] == '&') {
+      ++i;
+      continue;
     }
+    return std::toupper(static_cast<unsigned char>(caption[i + 1])) == std::toupper(key);
+  }
+  return false;
+}
+
+void TCustomLabel::WndProc(TMessage& m) {
+  // The accelerator of the caption moves the focus to the associated control.
+  if (m.msg == CM_DIALOGCHAR && focusControl_ && showAccelChar_ && Enabled() &&
+      IsAccelerator(static_cast<int>(m.wParam), Caption()) && focusControl_->CanFocus()) {
+    focusControl_->SetFocus();
+    m.result = 1;
+    return;
   }
   TGraphicControl::WndProc(m);
 }

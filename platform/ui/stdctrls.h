@@ -238,6 +238,10 @@ class TListBox : public TWinControl {
   classes::TNotifyEvent onChange_;
 };
 
+// Whether key (any letter case) is the accelerator of caption: the character after its first
+// single '&' ("&&" stands for a plain '&').
+bool IsAccelerator(int key, const std::string& caption);
+
 // The classic one-pixel-wide, two-deep sunken border of edits and memos.
 void DrawSunkenBorder(TCanvas& dc, TRect r, bool ctl3D);
 

@@ -5,6 +5,7 @@
 #include "platform/rtl/ansi.h"
 #include "platform/ui/bitmap.h"
 #include "platform/ui/fontengine.h"
+#include "platform/ui/stdctrls.h"
 
 namespace ui {
 namespace {
@@ -138,6 +139,19 @@ TEST_F(TextTest, OpaqueTextFillsItsCellWithTheBackgroundColour) {
   EXPECT_EQ(bitmap.Pixels().At(3 + c().TextWidth("x") - 1, 4 + 12), clYellow);
   EXPECT_EQ(bitmap.Pixels().At(3, 4 + 13), clWhite);
   EXPECT_FALSE(InkBox(bitmap, clBlack).IsEmpty());
+}
+
+TEST(Accelerators, TheCharacterAfterTheFirstSinglePrefixInAnyCase) {
+  struct Case {
+    const char* caption;
+    int key;
+    bool accelerator;
+  } cases[] = {{"&Sim", 's', true},           {"&Sim", 'S', true},  {"Sim", 'S', false},
+               {"A&&B", 'B', false},          {"A&&&Bola", 'b', true}, {"Fim&", 'F', false},
+               {"&Ok &Cancela", 'C', false},  // only the first prefix counts
+               {"", 'A', false}};
+  for (const Case& c : cases)
+    EXPECT_EQ(IsAccelerator(c.key, c.caption), c.accelerator) << c.caption << " / " << static_cast<char>(c.key);
 }
 
 TEST(FontEngine, ThePackagedFontIsFoundAndBoldUsesItsOwnFace) {
