@@ -17,6 +17,13 @@ Connection::Connection(const std::string& directory) : dir_(directory) {
   EXPECT_EQ(XbeConnect(directory.c_str(), &handle_), 0u) << LastErrorText();
 }
 
+CopiedFolder::CopiedFolder(const std::string& folder) : conn(CopyInto(tmp, folder)) {}
+
+std::string CopiedFolder::CopyInto(const testsupport::TempDir& tmp, const std::string& folder) {
+  testsupport::CopyFixture(folder, tmp.path() / "d");
+  return (tmp.path() / "d").string();
+}
+
 Connection::~Connection() {
   if (handle_) XbeDisconnect(handle_);
 }

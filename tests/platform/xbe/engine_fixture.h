@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include "testsupport.h"
+
 #include "platform/xbe/xbe.h"
 
 namespace xbetest {
@@ -30,6 +32,20 @@ class Connection {
  private:
   std::string dir_;
   XBEHANDLE handle_ = 0;
+};
+
+// A folder of the reference files copied into a scratch directory (`dir()`), with a connection
+// to the copy.
+class CopiedFolder {
+ public:
+  explicit CopiedFolder(const std::string& folder);
+  std::filesystem::path dir() const { return tmp.path() / "d"; }
+
+  testsupport::TempDir tmp;
+  Connection conn;
+
+ private:
+  static std::string CopyInto(const testsupport::TempDir& tmp, const std::string& folder);
 };
 
 struct OpenOptions {
@@ -58,5 +74,13 @@ std::string ReadFile(const std::string& path);
 
 // Sets the engine to the updater's settings (deleted records hidden) or shows them.
 void ShowDeleted(bool show);
+
+// A parameterised test that sees deleted records, as the reference dumps list them.
+template <class Param>
+class WithDeletedShown : public ::testing::TestWithParam<Param> {
+ protected:
+  void SetUp() override { ShowDeleted(true); }
+  void TearDown() override { ShowDeleted(false); }
+};
 
 }  // namespace xbetest

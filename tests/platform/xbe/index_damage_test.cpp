@@ -17,11 +17,10 @@ bool Acceptable(XBERESULT r) { return r == 0 || r == 6006; }
 
 TEST(DamagedIndexes, AnswerCleanlyAndLeaveTheTableAlone) {
   REQUIRE_FIXTURES();
-  testsupport::TempDir tmp;
-  testsupport::CopyFixture("ntx", tmp.path() / "d");
-  const std::string pristine = ReadFile((tmp.path() / "d" / "peonom.ntx").string());
-  const std::string table = ReadFile((tmp.path() / "d" / "people.dbf").string());
-  Connection conn((tmp.path() / "d").string());
+  CopiedFolder copy("ntx");
+  const Connection& conn = copy.conn;
+  const std::string pristine = ReadFile((copy.dir() / "peonom.ntx").string());
+  const std::string table = ReadFile((copy.dir() / "people.dbf").string());
   std::mt19937 rng(99);
   int opened = 0;
   for (int round = 0; round < 120; ++round) {
@@ -33,7 +32,7 @@ TEST(DamagedIndexes, AnswerCleanlyAndLeaveTheTableAlone) {
       damaged[at] = static_cast<char>(rng() % 3 == 0 ? 0xFF : rng());
     }
     {
-      std::FILE* f = std::fopen((tmp.path() / "d" / "bad.ntx").c_str(), "wb");
+      std::FILE* f = std::fopen((copy.dir() / "bad.ntx").c_str(), "wb");
       std::fwrite(damaged.data(), 1, damaged.size(), f);
       std::fclose(f);
     }
@@ -62,13 +61,13 @@ TEST(DamagedIndexes, AnswerCleanlyAndLeaveTheTableAlone) {
     XBE_OK(XbeCloseTable(t));
   }
   EXPECT_GT(opened, 0);
-  EXPECT_EQ(ReadFile((tmp.path() / "d" / "people.dbf").string()), table);
+  EXPECT_EQ(ReadFile((copy.dir() / "people.dbf").string()), table);
 
   // A write through a damaged index: the record is written, the index reports its damage.
   std::string damaged = pristine;
   for (std::size_t at = 1024; at < damaged.size(); at += 37) damaged[at] = '\xFF';
   {
-    std::FILE* f = std::fopen((tmp.path() / "d" / "bad.ntx").c_str(), "wb");
+    std::FILE* f = std::fopen((copy.dir() / "bad.ntx").c_str(), "wb");
     std::fwrite(damaged.data(), 1, damaged.size(), f);
     std::fclose(f);
   }

@@ -22,18 +22,13 @@ struct Case {
 
 void PrintTo(const Case& c, std::ostream* os) { *os << c.table; }
 
-class ReferenceOrders : public ::testing::TestWithParam<Case> {
- protected:
-  void SetUp() override { ShowDeleted(true); }
-  void TearDown() override { ShowDeleted(false); }
-};
+using ReferenceOrders = WithDeletedShown<Case>;
 
 TEST_P(ReferenceOrders, AgreeWithTheDumps) {
   REQUIRE_FIXTURES();
   const Case& c = GetParam();
-  testsupport::TempDir tmp;
-  testsupport::CopyFixture(c.folder, tmp.path() / "d");
-  Connection conn((tmp.path() / "d").string());
+  CopiedFolder copy(c.folder);
+  const Connection& conn = copy.conn;
   OpenOptions o;
   o.tableType = c.type;
   o.charType = XBE_OEM;

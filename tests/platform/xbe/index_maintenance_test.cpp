@@ -151,18 +151,13 @@ struct Case {
 
 void PrintTo(const Case& c, std::ostream* os) { *os << c.table; }
 
-class OrderMaintenance : public ::testing::TestWithParam<Case> {
- protected:
-  void SetUp() override { ShowDeleted(true); }
-  void TearDown() override { ShowDeleted(false); }
-};
+using OrderMaintenance = WithDeletedShown<Case>;
 
 TEST_P(OrderMaintenance, RandomChangesLeaveEveryOrderEqualToARebuild) {
   REQUIRE_FIXTURES();
   const Case& c = GetParam();
-  testsupport::TempDir tmp;
-  testsupport::CopyFixture(c.folder, tmp.path() / "d");
-  Connection conn((tmp.path() / "d").string());
+  CopiedFolder copy(c.folder);
+  const Connection& conn = copy.conn;
   OpenOptions o;
   o.tableType = c.type;
   o.charType = XBE_OEM;
@@ -172,7 +167,7 @@ TEST_P(OrderMaintenance, RandomChangesLeaveEveryOrderEqualToARebuild) {
   ShowDeleted(false);  // navigation skips deleted records meanwhile
   RandomChanges(t, 400, 20240611u);
   ShowDeleted(true);
-  ExpectOrdersEqualRebuilds(tmp.str(), t);
+  ExpectOrdersEqualRebuilds(copy.tmp.str(), t);
   const std::size_t orders = AllOrders(t).size();
   XBE_OK(XbeCloseTable(t));
 
@@ -202,9 +197,8 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(CreateNtxIndex, BuildsTheOrderAReferenceFileHolds) {
   REQUIRE_FIXTURES();
   ShowDeleted(true);
-  testsupport::TempDir tmp;
-  testsupport::CopyFixture("ntx", tmp.path() / "d");
-  Connection conn((tmp.path() / "d").string());
+  CopiedFolder copy("ntx");
+  const Connection& conn = copy.conn;
   OpenOptions o;
   o.charType = XBE_OEM;
   const XBEHANDLE t = OpenTable(conn, "people", o);
@@ -214,8 +208,8 @@ TEST(CreateNtxIndex, BuildsTheOrderAReferenceFileHolds) {
   xbe::CreateNtxIndex(t, conn.directory() + "\\minefor.ntx", "CODIGO", "ATIVO .AND. ! Deleted()");
   const XBEHANDLE mine = OpenIndex(t, conn.directory() + "\\mine.ntx");
   EXPECT_EQ(Walk(t, mine), Walk(t, reference));
-  EXPECT_EQ(std::filesystem::file_size(tmp.path() / "d" / "mine.ntx"),
-            std::filesystem::file_size(tmp.path() / "d" / "peodat.ntx"));
+  EXPECT_EQ(std::filesystem::file_size(copy.dir() / "mine.ntx"),
+            std::filesystem::file_size(copy.dir() / "peodat.ntx"));
   const XBEHANDLE minefor = OpenIndex(t, conn.directory() + "\\minefor.ntx");
   EXPECT_EQ(OrderText(XbeGetIndexCondition, minefor), "ATIVO .AND. ! Deleted()");
   EXPECT_EQ(Walk(t, minefor).size(), 187u);

@@ -456,10 +456,9 @@ TEST_F(PeopleOrders, OrderHandlesAreListedNamedAndClosedByFile) {
 
 TEST(IndexOrders, AKeyThatDoesNotFitTheTableIsRefused) {
   REQUIRE_FIXTURES();
-  testsupport::TempDir tmp;
-  testsupport::CopyFixture("ntx", tmp.path() / "d");
-  testsupport::CopyFixture("ml/installed/ML61.NTX", tmp.path() / "d" / "ML61.NTX");
-  Connection conn((tmp.path() / "d").string());
+  CopiedFolder copy("ntx");
+  const Connection& conn = copy.conn;
+  testsupport::CopyFixture("ml/installed/ML61.NTX", copy.dir() / "ML61.NTX");
   const XBEHANDLE t = OpenTable(conn, "people");
   ASSERT_NE(t, 0u);
   XBEHANDLE orders[50];
