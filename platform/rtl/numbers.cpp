@@ -71,6 +71,36 @@ std::string NonFiniteText(double v) {
   return v < 0 ? "-INF" : "INF";
 }
 
+// Rounds the magnitude `digits` (the first `point` of them before the decimal point) half away
+// from zero to `decimals` decimals, on the digits themselves. A result of zero has no sign.
+std::string RoundDigits(std::string digits, int point, bool negative, int decimals) {
+  if (point <= 0) {
+    digits.insert(0, static_cast<std::size_t>(1 - point), '0');
+    point = 1;
+  }
+  const std::size_t keep = static_cast<std::size_t>(point + decimals);
+  if (digits.size() < keep + 1) digits.append(keep + 1 - digits.size(), '0');
+  const bool roundUp = digits[keep] >= '5';
+  digits.resize(keep);
+  if (roundUp) {
+    std::size_t i = keep;
+    while (i > 0 && digits[i - 1] == '9') digits[--i] = '0';
+    if (i == 0) {
+      digits.insert(0, 1, '1');
+      ++point;
+    } else {
+      ++digits[i - 1];
+    }
+  }
+  std::string integer = digits.substr(0, static_cast<std::size_t>(point));
+  const std::size_t firstNonZero = integer.find_first_not_of('0');
+  integer = firstNonZero == std::string::npos ? "0" : integer.substr(firstNonZero);
+  std::string text = integer;
+  if (decimals > 0) text += "." + digits.substr(static_cast<std::size_t>(point));
+  if (negative && digits.find_first_not_of('0') != std::string::npos) text.insert(0, 1, '-');
+  return text;
+}
+
 }  // namespace
 
 std::string IntToStr(std::int64_t v) {
@@ -120,32 +150,29 @@ std::string FloatToStrFixed(double v, int decimals) {
   std::string digits = sci.substr(0, 1) + sci.substr(2, e - 2);
   int point = std::stoi(sci.substr(e + 1)) + 1;  // digits before the decimal point
   if (v == 0) point = 1;
-  if (point <= 0) {
-    digits.insert(0, static_cast<std::size_t>(1 - point), '0');
-    point = 1;
+  return RoundDigits(std::move(digits), point, v < 0, decimals);
+}
+
+std::string RoundDecimalText(std::string_view text, int decimals) {
+  std::string_view t = text;
+  while (!t.empty() && t.front() == ' ') t.remove_prefix(1);
+  while (!t.empty() && t.back() == ' ') t.remove_suffix(1);
+  bool negative = false;
+  if (!t.empty() && (t[0] == '+' || t[0] == '-')) {
+    negative = t[0] == '-';
+    t.remove_prefix(1);
   }
-  const std::size_t keep = static_cast<std::size_t>(point + decimals);
-  if (digits.size() < keep + 1) digits.append(keep + 1 - digits.size(), '0');
-  const bool roundUp = digits[keep] >= '5';
-  digits.resize(keep);
-  if (roundUp) {
-    std::size_t i = keep;
-    while (i > 0 && digits[i - 1] == '9') digits[--i] = '0';
-    if (i == 0) {
-      digits.insert(0, 1, '1');
-      ++point;
-    } else {
-      ++digits[i - 1];
-    }
+  std::string digits;
+  int point = -1;  // digits before the decimal point, once a point is seen
+  bool plain = true;
+  for (char c : t) {
+    if (c >= '0' && c <= '9') digits += c;
+    else if (c == '.' && point < 0) point = static_cast<int>(digits.size());
+    else plain = false;
   }
-  std::string integer = digits.substr(0, static_cast<std::size_t>(point));
-  const std::size_t firstNonZero = integer.find_first_not_of('0');
-  integer = firstNonZero == std::string::npos ? "0" : integer.substr(firstNonZero);
-  std::string text = integer;
-  if (decimals > 0) text += "." + digits.substr(static_cast<std::size_t>(point));
-  // A value that rounds to zero is written without a sign.
-  if (v < 0 && digits.find_first_not_of('0') != std::string::npos) text.insert(0, 1, '-');
-  return text;
+  if (!plain || digits.empty()) throw EConvertError("'" + std::string(text) + "' is not a valid floating point value");
+  if (point < 0) point = static_cast<int>(digits.size());
+  return RoundDigits(std::move(digits), point, negative, decimals < 0 ? 0 : decimals);
 }
 
 bool TryStrToFloat(std::string_view s, double& out) {

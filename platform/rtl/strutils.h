@@ -44,6 +44,11 @@ std::string FloatToStr(double v);
 // Fixed number of decimals (0..18): FloatToStrFixed(3.14159, 2) == "3.14". The value is taken
 // to 15 significant digits, then rounded half away from zero ("1.005" -> "1.01").
 std::string FloatToStrFixed(double v, int decimals);
+// A plain decimal text (blanks, a sign, digits with at most one ".") with exactly `decimals`
+// decimals, rounded half away from zero on its digits, never through a binary value:
+// "2.675" -> "2.68", "-0.125" -> "-0.13", "99.995" -> "100.00"; a zero result has no sign.
+// Any other text (an exponent included) raises EConvertError as StrToFloat does.
+std::string RoundDecimalText(std::string_view text, int decimals);
 // Blanks around the number, a sign, digits with "." and an exponent; anything else ("1,5",
 // "inf", overflow) raises EConvertError "'%s' is not a valid floating point value".
 double StrToFloat(std::string_view s);

@@ -66,15 +66,15 @@ class DbtMemo final : public MemoStore {
       bytes += "\x1A\x1A";
     }
     const std::uint64_t blocks = (bytes.size() + kDbtBlock - 1) / kDbtBlock;
-    if (oldBlock != 0 && OwnedBlocks(oldBlock) >= blocks) {
+    char head[4] = {};
+    file_.ReadAt(0, head, 4);
+    std::uint64_t next = CheckedNextFree(Le32(head), kDbtBlock);
+    if (oldBlock != 0 && OwnedBlocks(oldBlock, next) >= blocks) {
       file_.WriteAt(static_cast<std::uint64_t>(oldBlock) * kDbtBlock, bytes.data(), bytes.size());
       return oldBlock;
     }
     // Append: after both the header's next free block and the end of the file, so that a wrong
     // header never lets us overwrite existing memos.
-    char head[4] = {};
-    file_.ReadAt(0, head, 4);
-    std::uint64_t next = Le32(head);
     const std::uint64_t sizeBlocks = (file_.Size() + kDbtBlock - 1) / kDbtBlock;
     next = std::max<std::uint64_t>({next, sizeBlocks, 1});
     if (next + blocks > 0xFFFFFFFFULL) Fail(kDiskFull, "The memo file " + file_.DisplayName() + " is full.");
@@ -98,12 +98,40 @@ class DbtMemo final : public MemoStore {
     Fail(kCorruptFile, "The memo file " + file_.DisplayName() + " is corrupt: block " + std::to_string(block) +
                            " lies beyond its end.");
   }
-  // Blocks certainly occupied by the memo at `block` (its bytes and one terminator).
-  std::uint64_t OwnedBlocks(std::uint32_t block) const {
-    if (static_cast<std::uint64_t>(block) * kDbtBlock >= file_.Size()) return 0;
-    const MemoBlob old = Read(block);
-    const std::uint64_t used = old.data.size() + (dbase4_ ? 8 : 1);
+  // Blocks certainly occupied by the memo at `block` (its bytes and one terminator); 0 when its
+  // extent is damaged (no terminator or length inside the file and before the next free block
+  // `next`), so that it is never written over: its contents may be another memo's.
+  std::uint64_t OwnedBlocks(std::uint32_t block, std::uint64_t next) const {
+    const std::uint64_t start = static_cast<std::uint64_t>(block) * kDbtBlock;
+    const std::uint64_t limit = std::min(file_.Size(), std::max<std::uint64_t>(next, 1) * kDbtBlock);
+    if (start >= limit) return 0;
+    std::uint64_t used = 0;
+    if (dbase4_) {
+      char head[8];
+      if (file_.ReadAt(start, head, 8) != 8 || static_cast<unsigned char>(head[0]) != 0xFF ||
+          static_cast<unsigned char>(head[1]) != 0xFF || head[2] != 0x08 || head[3] != 0x00)
+        return 0;
+      used = Le32(head + 4);
+      if (used < 8) return 0;
+    } else {
+      const std::uint64_t end = TerminatorAt(start, limit);
+      if (end == limit) return 0;
+      used = end - start + 1;
+    }
+    if (start + used > limit) return 0;
     return (used + kDbtBlock - 1) / kDbtBlock;
+  }
+  // The offset of the first 0x1A from `start`, or `limit` when there is none before it.
+  std::uint64_t TerminatorAt(std::uint64_t start, std::uint64_t limit) const {
+    std::vector<char> chunk(kDbtBlock * 8);
+    for (std::uint64_t pos = start; pos < limit;) {
+      const std::size_t n = file_.ReadAt(pos, chunk.data(), std::min<std::uint64_t>(chunk.size(), limit - pos));
+      if (n == 0) break;
+      const auto end = std::find(chunk.begin(), chunk.begin() + static_cast<std::ptrdiff_t>(n), '\x1A');
+      if (end != chunk.begin() + static_cast<std::ptrdiff_t>(n)) return pos + static_cast<std::uint64_t>(end - chunk.begin());
+      pos += n;
+    }
+    return limit;
   }
   bool dbase4_;
 };

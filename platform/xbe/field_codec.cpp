@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/rtl/strutils.h"
 #include "platform/xbe/errors.h"
 #include "platform/xbe/julian.h"
 #include "platform/xbe/memo_store.h"
@@ -116,18 +117,21 @@ std::optional<double> ParseDecimal(std::string_view text) {
   return v;
 }
 
+std::optional<std::string> FormatNumericText(std::string_view text, std::uint32_t length, std::uint16_t decimals) {
+  // Rounded on the decimal digits as written, half away from zero, as xBase programs store them.
+  const std::string rounded = rtl::RoundDecimalText(text, decimals);
+  if (length == 0 || rounded.size() > length) return std::nullopt;
+  return std::string(length - rounded.size(), ' ') + rounded;
+}
+
 std::optional<std::string> FormatNumeric(double value, std::uint32_t length, std::uint16_t decimals) {
-  if (!std::isfinite(value) || length == 0 || length > 255) return std::nullopt;
+  if (!std::isfinite(value)) return std::nullopt;
+  // The shortest decimal text that reads back to the value (never an exponent), then rounded
+  // as a text: 2.675 is stored as 2.68 although its binary value lies just below.
   char buf[400];
-  const int n = std::snprintf(buf, sizeof buf, "%*.*f", static_cast<int>(length), static_cast<int>(decimals), value);
-  if (n < 0 || static_cast<std::uint32_t>(n) > length) return std::nullopt;
-  std::string s(buf, static_cast<std::size_t>(n));
-  // "-0.00" is written as the zero it is.
-  if (value == 0 || std::strtod(s.c_str(), nullptr) == 0) {
-    const int z = std::snprintf(buf, sizeof buf, "%*.*f", static_cast<int>(length), static_cast<int>(decimals), 0.0);
-    s.assign(buf, static_cast<std::size_t>(z));
-  }
-  return s;
+  const auto r = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed);
+  if (r.ec != std::errc()) return std::nullopt;
+  return FormatNumericText(std::string_view(buf, static_cast<std::size_t>(r.ptr - buf)), length, decimals);
 }
 
 bool IsBlankValue(const FieldDesc& f, const char* p, bool xdt) {
@@ -270,9 +274,8 @@ void StoreFieldText(const FieldDesc& f, char* p, std::string_view text, bool xdt
       return;
     }
     case kNumericText: {
-      auto v = ParseDecimal(t);
-      if (!v) Invalid(f, text, "not a number");
-      auto s = FormatNumeric(*v, L, f.decimals);
+      if (!ParseDecimal(t)) Invalid(f, text, "not a number");
+      auto s = FormatNumericText(t, L, f.decimals);
       if (!s) Invalid(f, text, "the number does not fit the field's width");
       std::memcpy(p, s->data(), L);
       return;

@@ -22,7 +22,10 @@ std::string FieldText(const FieldDesc& f, const char* p, bool xdt);
 void StoreFieldText(const FieldDesc& f, char* p, std::string_view text, bool xdt);
 
 std::optional<double> NumericValue(const FieldDesc& f, const char* p, bool xdt);
-// Right-aligned fixed-point text of exactly `length` characters, or nullopt when it does not fit.
+// Right-aligned fixed-point text of exactly `length` characters with `decimals` decimals, or
+// nullopt when it does not fit. Both round half away from zero on the decimal value: a text
+// (a plain decimal, as ParseDecimal accepts) on its digits, a double on its shortest text.
+std::optional<std::string> FormatNumericText(std::string_view text, std::uint32_t length, std::uint16_t decimals);
 std::optional<std::string> FormatNumeric(double value, std::uint32_t length, std::uint16_t decimals);
 // The julian day of a date field; 0 for the empty date, nullopt for unreadable contents.
 std::optional<std::int64_t> DateJulian(const FieldDesc& f, const char* p, bool xdt);

@@ -54,13 +54,15 @@ class FptMemo final : public MemoStore {
     PutBe32(bytes.data(), blob.text ? 1 : 0);
     PutBe32(bytes.data() + 4, static_cast<std::uint32_t>(blob.data.size()));
     bytes += blob.data;
-    if (oldBlock != 0 && OwnedBlocks(oldBlock) >= blocks) {
+    char head[4] = {};
+    file_.ReadAt(0, head, 4);
+    std::uint64_t next = CheckedNextFree(Be32(head), blockSize_);
+    if (oldBlock != 0 && OwnedBlocks(oldBlock, next) >= blocks) {
       file_.WriteAt(static_cast<std::uint64_t>(oldBlock) * blockSize_, bytes.data(), bytes.size());
       return oldBlock;
     }
-    char head[4] = {};
-    file_.ReadAt(0, head, 4);
-    std::uint64_t next = Be32(head);
+    // Append: after both the header's next free block and the end of the file, so that a wrong
+    // header never lets us overwrite existing memos.
     const std::uint64_t sizeBlocks = (std::max<std::uint64_t>(file_.Size(), kFptHeader) + blockSize_ - 1) / blockSize_;
     const std::uint64_t firstBlock = (kFptHeader + blockSize_ - 1) / blockSize_;
     next = std::max<std::uint64_t>({next, sizeBlocks, firstBlock});
@@ -78,12 +80,18 @@ class FptMemo final : public MemoStore {
     Fail(kCorruptFile, "The memo file " + file_.DisplayName() + " is corrupt: block " + std::to_string(block) +
                            " lies beyond its end.");
   }
-  std::uint64_t OwnedBlocks(std::uint32_t block) const {
+  // Blocks occupied by the memo at `block`; 0 when its stored length reaches past the file or
+  // the next free block `next` (a damaged length), so that it is never written over: the blocks
+  // it claims hold other memos.
+  std::uint64_t OwnedBlocks(std::uint32_t block, std::uint64_t next) const {
     const std::uint64_t start = static_cast<std::uint64_t>(block) * blockSize_;
-    if (start < kFptHeader || start + 8 > file_.Size()) return 0;
+    const std::uint64_t limit = std::min(file_.Size(), next * blockSize_);
+    if (start < kFptHeader || start + 8 > limit) return 0;
     char head[8];
     file_.ReadExact(start, head, 8);
-    return (8 + static_cast<std::uint64_t>(Be32(head + 4)) + blockSize_ - 1) / blockSize_;
+    const std::uint64_t used = 8 + static_cast<std::uint64_t>(Be32(head + 4));
+    if (start + used > limit) return 0;
+    return (used + blockSize_ - 1) / blockSize_;
   }
   std::uint32_t blockSize_;
 };

@@ -29,6 +29,10 @@ class MemoStore {
 
  protected:
   explicit MemoStore(RawFile file) : file_(std::move(file)) {}
+  // The header's next free block, checked before any write: one lying beyond the file's last
+  // (possibly partial) block is damage, and trusting it would grow the file by gigabytes, so the
+  // write is refused (kCorruptFile) and the file stays as it is.
+  std::uint64_t CheckedNextFree(std::uint64_t next, std::uint32_t blockSize) const;
   RawFile file_;
 };
 

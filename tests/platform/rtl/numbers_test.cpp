@@ -103,6 +103,25 @@ TEST_P(FloatTexts, FixedDecimalsRoundHalfAwayFromZero) {
     EXPECT_EQ(rtl::FloatToStrFixed(c.value, c.decimals), c.text) << c.value << " with " << c.decimals;
 }
 
+// Texts round on their digits: no binary value in between, so "2.675" is not 2.67499...
+TEST_P(FloatTexts, DecimalTextsRoundHalfAwayFromZeroOnTheirDigits) {
+  const struct {
+    std::string_view text;
+    int decimals;
+    std::string_view rounded;
+  } cases[] = {
+      {"2.675", 2, "2.68"},   {"-0.125", 2, "-0.13"}, {"1.005", 2, "1.01"},   {" +2.5 ", 0, "3"},
+      {"-2.5", 0, "-3"},      {"0.49999", 0, "0"},    {"-0.004", 2, "0.00"},  {"-0", 1, "0.0"},
+      {"99.995", 2, "100.00"}, {".5", 0, "1"},        {"5.", 2, "5.00"},      {"007.10", 3, "7.100"},
+      {"12345678901234567890.5", 0, "12345678901234567891"}, {"1.0049999999999999", 2, "1.00"},
+      {"3", -1, "3"},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(rtl::RoundDecimalText(c.text, c.decimals), c.rounded) << c.text << " with " << c.decimals;
+  for (std::string_view text : {"", "-", ".", "1e5", "1,5", "1.2.3", "--1", "0x10", "1 2"})
+    EXPECT_THROW(rtl::RoundDecimalText(text, 2), rtl::EConvertError) << text;
+}
+
 TEST_P(FloatTexts, StrToFloatReadsDotDecimalsAndRejectsTheRest) {
   const struct {
     std::string_view text;
