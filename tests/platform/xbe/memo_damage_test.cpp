@@ -47,6 +47,8 @@ struct MemoFixture {
   bool fpt;  // big-endian header, block size at bytes 6-7
 };
 
+void PrintTo(const MemoFixture& f, std::ostream* os) { *os << f.folder << "/" << f.memoFile; }
+
 const MemoFixture kMemoFixtures[] = {
     {"ntx", "people", "people.dbt", XBE_NTX, false},
     {"cdx", "STOCK", "STOCK.fpt", XBE_CDX, true},
