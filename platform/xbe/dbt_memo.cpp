@@ -98,9 +98,9 @@ class DbtMemo final : public MemoStore {
     Fail(kCorruptFile, "The memo file " + file_.DisplayName() + " is corrupt: block " + std::to_string(block) +
                            " lies beyond its end.");
   }
-  // Blocks certainly occupied by the memo at `block` (its bytes and one terminator); 0 when its
-  // extent is damaged (no terminator or length inside the file and before the next free block
-  // `next`), so that it is never written over: its contents may be another memo's.
+  // Blocks certainly occupied by the memo at `block` (its bytes and one terminator). 0 when its
+  // extent is damaged, that is when its terminator or stored length does not lie inside the file
+  // and before the next free block `next`: the blocks it claims may hold other memos.
   std::uint64_t OwnedBlocks(std::uint32_t block, std::uint64_t next) const {
     const std::uint64_t start = static_cast<std::uint64_t>(block) * kDbtBlock;
     const std::uint64_t limit = std::min(file_.Size(), std::max<std::uint64_t>(next, 1) * kDbtBlock);
