@@ -145,11 +145,13 @@ class Table {
   void LockFile();
   void UnlockFile();
   bool HoldsRecordLock(std::uint32_t recno) const { return lockedRecords_.count(recno) != 0; }
+  const LockScheme& Locks() const { return *scheme_; }
 
  private:
   enum class Pending { kNone, kEdit, kAppend };
   class ImageView;
   class HeaderLock;
+  class ChangeBracket;
 
   Table() = default;
   void Load(std::uint32_t recno);
