@@ -139,4 +139,52 @@ TEST_F(CdxFill, AnIndexUpdateFailingHalfwayLeavesTableAndTagAsTheyWere) {
   }
 }
 
+// A record change touches every open index file: when one of them fails, the others that were
+// already changed are written back too, and the record is not written.
+TEST(IndexUpdate, AFailingIndexFileUndoesTheOthersAndTheRecord) {
+  REQUIRE_FIXTURES();
+  testsupport::TempDir tmp;
+  testsupport::CopyFixture("ntx", tmp.path());
+  xbe::OpenRequest request;
+  request.name = (tmp.path() / "people").string();
+  auto table = xbe::Table::Open(request);
+  const char* const names[] = {"peocod.ntx", "peonom.ntx", "peodat.ntx", "peodes.ntx", "peofor.ntx"};
+  std::vector<std::shared_ptr<xbe::IndexFile>> files;
+  std::vector<std::string> before;
+  for (const char* n : names) {
+    files.push_back(xbe::IndexFile::Open(*table, (tmp.path() / n).string()));
+    before.push_back(ReadFile((tmp.path() / n).string()));
+  }
+  const std::string dbf = (tmp.path() / "people.dbf").string();
+  const std::string dbfBefore = ReadFile(dbf);
+  auto change = [&] {
+    ASSERT_TRUE(table->GotoRecord(7));
+    table->SetFieldText(*table->Fields().Find("CODIGO"), "777777");
+    table->SetFieldText(*table->Fields().Find("NOME"), "NOME TROCADO");
+  };
+  change();
+  files[2]->FailWriteAfter(0);
+  EXPECT_THROW(table->Write(), rtl::Exception);
+  table->Cancel();
+  files[2]->FailWriteAfter(std::nullopt);
+  EXPECT_TRUE(ReadFile(dbf) == dbfBefore) << "the record was written";
+  for (std::size_t i = 0; i < files.size(); ++i)
+    EXPECT_TRUE(ReadFile((tmp.path() / names[i]).string()) == before[i]) << names[i] << " changed";
+
+  change();
+  table->Write();
+  for (auto& f : files) {
+    xbe::IndexFile::Tag& tag = f->Tags()[0];
+    std::vector<xbe::index::KeyEntry> want;
+    table->ForEachRecord([&](const xbe::RecordView& r) {
+      if (auto e = f->EntryOf(tag, r)) want.push_back(*e);
+    });
+    std::sort(want.begin(), want.end(), [&](const auto& a, const auto& b) {
+      if (a.key != b.key) return (a.key < b.key) != tag.order->Info().descending;
+      return a.recno < b.recno;
+    });
+    EXPECT_TRUE(tag.order->Entries() == want) << f->FileName();
+  }
+}
+
 }  // namespace
