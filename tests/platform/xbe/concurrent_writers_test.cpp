@@ -138,14 +138,22 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(LockCase{"ntx", "people", XBE_NTX, xbe::TableType::kNtx, "peocod.ntx", 1000000000ULL, "CODIGO"},
                       LockCase{"cdx", "STOCK", XBE_CDX, xbe::TableType::kCdx, "STOCK.cdx", 0x7FFFFFFEULL, "ESTOQUE"}));
 
+// Waits until the test lets every writer go (all open their files first: opening reads the
+// index without a lock, and might read another writer's change halfway).
+void WaitForStart(int startFd) {
+  char x;
+  if (::read(startFd, &x, 1) < 0) _exit(3);
+}
+
 // Appends `count` records named `prefix`-n through the C interface, with the index open.
-bool AppendThroughTheEngine(const std::string& dir, const std::string& prefix, int count) {
+bool AppendThroughTheEngine(const std::string& dir, const std::string& prefix, int count, int startFd) {
   XBEHANDLE c = 0, t = 0;
   if (XbeConnect(dir.c_str(), &c) != 0 || XbeOpenTable(c, (dir + "\\people").c_str(), nullptr, 1, 1, 0, 1, 0, &t) != 0)
     return false;
   XBEHANDLE orders[4];
   uint16_t n = 4;
   if (XbeOpenIndex(t, (dir + "\\peonom.ntx").c_str(), orders, &n) != 0) return false;
+  WaitForStart(startFd);
   for (int i = 0; i < count; ++i) {
     const std::string name = prefix + "-" + std::to_string(i);
     if (XbeAppendRecord(t) != 0 || XbeSetField(t, "NOME", name.data(), static_cast<uint32_t>(name.size())) != 0)
@@ -163,12 +171,13 @@ bool AppendThroughTheEngine(const std::string& dir, const std::string& prefix, i
 
 // Appends as another program does: the record under the table's header lock, then the key
 // under the index-update lock alone (the NTX file read afresh each time).
-bool AppendAsAnotherProgram(const std::string& dir, const std::string& prefix, int count) {
+bool AppendAsAnotherProgram(const std::string& dir, const std::string& prefix, int count, int startFd) {
   xbe::OpenRequest request;
   request.name = dir + "/people";
   auto t = xbe::Table::Open(request);
   const std::size_t nome = *t->Fields().Find("NOME");
   const std::string ntx = dir + "/peonom.ntx";
+  WaitForStart(startFd);
   for (int i = 0; i < count; ++i) {
     const std::string name = prefix + "-" + std::to_string(i);
     t->Append();
@@ -205,12 +214,10 @@ TEST(ConcurrentWriters, TwoOfOursAndAnotherProgramLoseNoKey) {
     const pid_t pid = ::fork();
     if (pid == 0) {
       ::close(start[1]);
-      char x;
-      if (::read(start[0], &x, 1) < 0) _exit(3);  // all three start together
       bool ok = false;
       try {
-        ok = w < 2 ? AppendThroughTheEngine(dir, "OURS" + std::to_string(w), kEach)
-                   : AppendAsAnotherProgram(dir, "OTHER", kEach);
+        ok = w < 2 ? AppendThroughTheEngine(dir, "OURS" + std::to_string(w), kEach, start[0])
+                   : AppendAsAnotherProgram(dir, "OTHER", kEach, start[0]);
       } catch (const std::exception& e) {
         std::fprintf(stderr, "writer %d: %s\n", w, e.what());
       }
