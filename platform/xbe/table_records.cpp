@@ -91,11 +91,6 @@ class Table::ChangeBracket {
   bool done_ = false;
 };
 
-void Table::WithHeaderLock(const std::function<void()>& body) {
-  HeaderLock lock(*this);
-  body();
-}
-
 const std::string& Table::CurrentImage() const {
   if (pending_ != Pending::kNone) return pendingImage_;
   if (!cursor_.OnRecord()) Fail(kNoCurrentRecord, "");
