@@ -22,7 +22,8 @@ class ChangeJournal final : public index::BlockFile {
   void Read(std::uint64_t offset, void* buffer, std::size_t n) override { f_->Read(offset, buffer, n); }
   void Write(std::uint64_t offset, const void* data, std::size_t n) override {
     if (failAfter_) {
-      if (*failAfter_ == 0) throw index::IndexError(index::IndexErrorKind::kIo, "Index file " + Name() + ": write failed (injected)");
+      if (*failAfter_ == 0)
+        throw index::IndexError(index::IndexErrorKind::kIo, "Index file " + Name() + ": write failed (injected)");
       --*failAfter_;
     }
     if (active_ && offset < size_) Keep(offset, std::min<std::uint64_t>(n, size_ - offset));
@@ -49,7 +50,8 @@ class ChangeJournal final : public index::BlockFile {
   // Latest first, so that where writes overlapped the oldest bytes come back last.
   void RollBack() {
     active_ = false;
-    for (auto it = saved_.rbegin(); it != saved_.rend(); ++it) f_->Write(it->first, it->second.data(), it->second.size());
+    for (auto it = saved_.rbegin(); it != saved_.rend(); ++it)
+      f_->Write(it->first, it->second.data(), it->second.size());
     if (f_->Size() != size_) f_->Truncate(size_);
     saved_.clear();
   }
