@@ -1,32 +1,80 @@
 #include "platform/xbe/index_file.h"
 
+#include <chrono>
 #include <filesystem>
+#include <thread>
 
 #include "platform/rtl/paths.h"
 #include "platform/rtl/strutils.h"
+#include "platform/xbe/index/index_error.h"
 #include "platform/xbe/errors.h"
 #include "platform/xbe/table.h"
 #include "platform/xbe/table_filters.h"
 
 namespace xbe {
 
-namespace {
-
-// The index file shared between the format code and the change detection of the engine.
-class SharedFile final : public index::BlockFile {
+// The index file as the format code writes it. One change of the file's orders is a unit:
+// from Begin on, the bytes each write overwrites are kept, so that a change that fails halfway
+// is written back to what the file was (RollBack); Commit forgets them.
+class ChangeJournal final : public index::BlockFile {
  public:
-  explicit SharedFile(std::shared_ptr<index::BlockFile> f) : f_(std::move(f)) {}
+  explicit ChangeJournal(std::shared_ptr<index::BlockFile> f) : f_(std::move(f)) {}
   void Read(std::uint64_t offset, void* buffer, std::size_t n) override { f_->Read(offset, buffer, n); }
-  void Write(std::uint64_t offset, const void* data, std::size_t n) override { f_->Write(offset, data, n); }
+  void Write(std::uint64_t offset, const void* data, std::size_t n) override {
+    if (failAfter_) {
+      if (*failAfter_ == 0)
+        throw index::IndexError(index::IndexErrorKind::kIo, "Index file " + Name() + ": write failed (injected)");
+      --*failAfter_;
+    }
+    if (active_ && offset < size_) Keep(offset, std::min<std::uint64_t>(n, size_ - offset));
+    f_->Write(offset, data, n);
+  }
   std::uint64_t Size() override { return f_->Size(); }
-  void Truncate(std::uint64_t size) override { f_->Truncate(size); }
+  void Truncate(std::uint64_t size) override {
+    if (active_ && size < size_) Keep(size, size_ - size);
+    f_->Truncate(size);
+  }
   void Sync() override { f_->Sync(); }
   bool Writable() const override { return f_->Writable(); }
   const std::string& Name() const override { return f_->Name(); }
 
+  void Begin() {
+    saved_.clear();
+    size_ = f_->Size();
+    active_ = true;
+  }
+  void Commit() {
+    saved_.clear();
+    active_ = false;
+  }
+  // Latest first, so that where writes overlapped the oldest bytes come back last.
+  void RollBack() {
+    active_ = false;
+    for (auto it = saved_.rbegin(); it != saved_.rend(); ++it)
+      f_->Write(it->first, it->second.data(), it->second.size());
+    if (f_->Size() != size_) f_->Truncate(size_);
+    saved_.clear();
+  }
+  void FailWriteAfter(std::optional<std::size_t> writes) { failAfter_ = writes; }
+
  private:
+  void Keep(std::uint64_t offset, std::uint64_t n) {
+    std::string old(n, '\0');
+    f_->Read(offset, old.data(), n);
+    saved_.emplace_back(offset, std::move(old));
+  }
+
   std::shared_ptr<index::BlockFile> f_;
+  bool active_ = false;
+  std::uint64_t size_ = 0;
+  std::vector<std::pair<std::uint64_t, std::string>> saved_;
+  std::optional<std::size_t> failAfter_;
 };
+
+namespace {
+
+// Attempts, 10 ms apart, at another writer's index-update lock before a change gives up.
+constexpr int kLockAttempts = 500;
 
 std::string BaseName(std::string_view windowsPath) {
   std::string name = rtl::ExtractFileName(windowsPath);
@@ -69,7 +117,9 @@ std::shared_ptr<IndexFile> IndexFile::Open(Table& table, std::string_view window
   f->file_ = index::OpenHostFile(host, table.Writable());
   if (cdx) {
     RecordBinding& catalog = f->binding_;
-    f->cdx_ = index::CdxFile::Open(std::make_unique<SharedFile>(f->file_), [&catalog](const std::string& key) {
+    auto journal = std::make_unique<ChangeJournal>(f->file_);
+    f->journal_ = journal.get();
+    f->cdx_ = index::CdxFile::Open(std::move(journal), [&catalog](const std::string& key) {
       try {
         const expr::Type t = expr::Expression::Compile(key, catalog).ResultType();
         return t == expr::Type::kAny ? expr::Type::kCharacter : t;
@@ -79,10 +129,14 @@ std::shared_ptr<IndexFile> IndexFile::Open(Table& table, std::string_view window
     });
     for (index::CdxTag* t : f->cdx_->Tags()) f->tags_.push_back(Tag{t, nullptr});
   } else {
-    f->ntx_ = index::NtxOrder::Open(std::make_unique<SharedFile>(f->file_), rtl::AnsiUpperCase(BaseName(path)));
+    auto journal = std::make_unique<ChangeJournal>(f->file_);
+    f->journal_ = journal.get();
+    f->ntx_ = index::NtxOrder::Open(std::move(journal), rtl::AnsiUpperCase(BaseName(path)));
     f->tags_.push_back(Tag{f->ntx_.get(), nullptr});
   }
   f->Bind();
+  if (table.Writable() && !table.Exclusive() && !f->lock_.Open(host, true, path))
+    Fail(kIoError, "The index file " + path + " cannot be opened for writing.");
   f->stamp_ = f->ReadStamp();
   table.AddHook(f.get());
   return f;
@@ -160,7 +214,9 @@ void UpdateUnique(IndexFile& file, IndexFile::Tag& tag, const std::optional<inde
     if (c->Find(*before) && order.Remove(*before)) {
       std::optional<index::KeyEntry> heir;
       file.OwnerTable().ForEachRecord([&](const RecordView& r) {
-        if (heir || (after && r.RecordNumber() == after->recno)) return;
+        // The changing record is never its own heir (its new entry is `after`), whether the
+        // file holds its old image or its new one.
+        if (heir || r.RecordNumber() == before->recno) return;
         auto e = file.EntryOf(tag, r);
         if (e && e->key == before->key) heir = e;
       });
@@ -183,32 +239,78 @@ void UpdateUnique(IndexFile& file, IndexFile::Tag& tag, const std::optional<inde
 
 }  // namespace
 
-void IndexFile::AfterChange(RecordChange, const RecordView* before, const RecordView& after) {
-  table_.WithHeaderLock([&] {
-    Refresh();
-    for (Tag& t : tags_) {
-      const std::optional<index::KeyEntry> b = before ? EntryOf(t, *before) : std::nullopt;
-      const std::optional<index::KeyEntry> a = EntryOf(t, after);
-      if (t.order->Info().unique) UpdateUnique(*this, t, b, a);
-      else t.bound->Update(b, a);
-    }
-    stamp_ = ReadStamp();
-    ++changes_;
-  });
+void IndexFile::TakeLock() {
+  if (!lock_.IsOpen() || lockHeld_) return;
+  const ByteRange r = table_.Locks().IndexUpdate(cdx_ != nullptr);
+  // Other writers hold the lock for the few writes of one change: waiting a little is right.
+  for (int attempt = 0; !lock_.TryLock(r.start, r.length, true); ++attempt) {
+    if (attempt == kLockAttempts)
+      Fail(kRecordLocked, "The index " + FileName() + " of table " + table_.DisplayName() +
+                              " stays locked by another user.");
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  lockHeld_ = true;
 }
 
+void IndexFile::ReleaseLock() {
+  if (!lockHeld_) return;
+  const ByteRange r = table_.Locks().IndexUpdate(cdx_ != nullptr);
+  lock_.Unlock(r.start, r.length);
+  lockHeld_ = false;
+}
+
+void IndexFile::Lock() {
+  TakeLock();
+  try {
+    Refresh();
+  } catch (...) {
+    ReleaseLock();
+    throw;
+  }
+  journal_->Begin();
+}
+
+void IndexFile::ApplyChange(RecordChange, const RecordView* before, const RecordView& after) {
+  for (Tag& t : tags_) {
+    const std::optional<index::KeyEntry> b = before ? EntryOf(t, *before) : std::nullopt;
+    const std::optional<index::KeyEntry> a = EntryOf(t, after);
+    if (t.order->Info().unique) UpdateUnique(*this, t, b, a);
+    else t.bound->Update(b, a);
+  }
+  stamp_ = ReadStamp();
+  ++changes_;
+}
+
+void IndexFile::Undo() {
+  journal_->RollBack();
+  if (cdx_) cdx_->Reload();
+  else ntx_->Reload();
+  stamp_ = ReadStamp();
+  ++changes_;
+}
+
+void IndexFile::Unlock() {
+  journal_->Commit();
+  ReleaseLock();
+}
+
+void IndexFile::FailWriteAfter(std::optional<std::size_t> writes) { journal_->FailWriteAfter(writes); }
+
 void IndexFile::Rebuild() {
-  table_.WithHeaderLock([&] {
-    for (Tag& t : tags_) {
-      std::vector<index::KeyEntry> entries;
-      table_.ForEachRecord([&](const RecordView& r) {
-        if (auto e = EntryOf(t, r)) entries.push_back(std::move(*e));
-      });
-      t.order->Build(std::move(entries));
-    }
-    stamp_ = ReadStamp();
-    ++changes_;
-  });
+  TakeLock();
+  struct Release {
+    IndexFile& f;
+    ~Release() { f.ReleaseLock(); }
+  } release{*this};
+  for (Tag& t : tags_) {
+    std::vector<index::KeyEntry> entries;
+    table_.ForEachRecord([&](const RecordView& r) {
+      if (auto e = EntryOf(t, r)) entries.push_back(std::move(*e));
+    });
+    t.order->Build(std::move(entries));
+  }
+  stamp_ = ReadStamp();
+  ++changes_;
 }
 
 }  // namespace xbe

@@ -13,11 +13,13 @@
 #include "platform/xbe/index/cdx_file.h"
 #include "platform/xbe/index/ntx_order.h"
 #include "platform/xbe/index/order_binding.h"
+#include "platform/xbe/raw_file.h"
 #include "platform/xbe/record_hooks.h"
 
 namespace xbe {
 
 class Table;
+class ChangeJournal;
 
 class IndexFile final : public RecordHook {
  public:
@@ -60,18 +62,33 @@ class IndexFile final : public RecordHook {
   // Rebuilds every order of the file from the table's records.
   void Rebuild();
 
+  // A record change reaches the file under its index-update lock (waiting a little for another
+  // writer's, else failing with kRecordLocked before anything is written) and as one unit: when
+  // it fails halfway, or the change fails after it, the file is written back as it was.
   void BeforeChange(RecordChange, const RecordView*, const RecordView&) override {}
-  void AfterChange(RecordChange change, const RecordView* before, const RecordView& after) override;
+  void Lock() override;
+  void ApplyChange(RecordChange change, const RecordView* before, const RecordView& after) override;
+  void Undo() override;
+  void Unlock() override;
+
+  // For tests: every write to the file after `writes` more fails as a full disk would (none: off).
+  void FailWriteAfter(std::optional<std::size_t> writes);
 
  private:
   IndexFile(Table& table, std::string windowsPath, std::string hostPath);
   void Bind();
   std::string ReadStamp();
+  // The index-update lock (not on exclusive or read-only tables).
+  void TakeLock();
+  void ReleaseLock();
 
   Table& table_;
   std::string windowsPath_;
   std::string hostPath_;
   std::shared_ptr<index::BlockFile> file_;
+  ChangeJournal* journal_ = nullptr;  // owned by the format code
+  RawFile lock_;                      // holds the index-update lock
+  bool lockHeld_ = false;
   std::unique_ptr<index::NtxOrder> ntx_;
   std::unique_ptr<index::CdxFile> cdx_;
   RecordBinding binding_;

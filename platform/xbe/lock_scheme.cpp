@@ -35,6 +35,12 @@ ByteRange LockScheme::Header() const {
   return {kOwnLockBase, 1};
 }
 
+ByteRange LockScheme::IndexUpdate(bool cdxFile) const {
+  // The other programs lock an index file where they lock a table's header.
+  if (kind_ == Kind::kOwn) return {kOwnLockBase, 1};
+  return cdxFile ? ByteRange{kCdxLockTop, 1} : ByteRange{kNtxLockBase, 1};
+}
+
 ByteRange LockScheme::Sharing() { return {kSharingByte, 1}; }
 
 }  // namespace xbe

@@ -20,6 +20,8 @@ class LockScheme {
   ByteRange File() const;
   // Serialises header updates (append, record count, memo allocation) between writers.
   ByteRange Header() const;
+  // Taken in an index file (NTX or CDX, by its own format) around every change of its orders.
+  ByteRange IndexUpdate(bool cdxFile) const;
   // Taken shared by every open handle and exclusive by an exclusive open or a restructure.
   static ByteRange Sharing();
 

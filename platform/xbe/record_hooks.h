@@ -1,7 +1,10 @@
 // Observers of record changes: open index orders register here to keep their keys current.
 // Every append, write, delete and recall of a table handle calls BeforeChange (which may refuse
-// the change by raising xbe::Error, a unique key for instance) and AfterChange once the record
-// is in the file, with the stored image before the change (none for an append) and the new one.
+// the change by raising xbe::Error, a unique key for instance), then Lock on every hook, then
+// ApplyChange with the stored image before the change (none for an append) and the new one,
+// and only then writes the record. When a hook's Lock or ApplyChange raises, or the record
+// cannot be written, the hooks that applied the change (the failing one too) are told to Undo
+// it, so that the table and the hooks' files stay as they were. Unlock ends every change.
 #pragma once
 #include "platform/xbe/record_view.h"
 
@@ -13,7 +16,10 @@ class RecordHook {
  public:
   virtual ~RecordHook() = default;
   virtual void BeforeChange(RecordChange change, const RecordView* before, const RecordView& after) = 0;
-  virtual void AfterChange(RecordChange change, const RecordView* before, const RecordView& after) = 0;
+  virtual void Lock() {}
+  virtual void ApplyChange(RecordChange change, const RecordView* before, const RecordView& after) = 0;
+  virtual void Undo() {}
+  virtual void Unlock() {}
 };
 
 // A condition on records (filters); navigation skips records it rejects.

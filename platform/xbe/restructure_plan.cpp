@@ -81,7 +81,7 @@ FieldDesc MakeField(const std::string& name, const std::string& typeItem, const 
                     const std::string& decimalsItem, const FieldDesc* base, TableType type, bool xdt,
                     std::string_view table) {
   FieldDesc f;
-  f.name = name;
+  f.name = rtl::UpperCase(name);  // as other programs store and look names up
   std::uint16_t code = 0;
   if (typeItem.empty()) {
     if (base == nullptr) Refuse(table, "the field " + name + " has no type");

@@ -132,9 +132,6 @@ class Table {
   // Discards the pending changes; false when nothing was pending.
   bool Cancel();
 
-  // Runs `body` holding the table's header lock (not on an exclusive handle): writers of the
-  // table's index files serialise their changes with it.
-  void WithHeaderLock(const std::function<void()>& body);
   // Character data between the table's code page and the program's (1252).
   std::string ToAnsi(std::string_view s) const;
   std::string ToOem(std::string_view s) const;
@@ -145,11 +142,13 @@ class Table {
   void LockFile();
   void UnlockFile();
   bool HoldsRecordLock(std::uint32_t recno) const { return lockedRecords_.count(recno) != 0; }
+  const LockScheme& Locks() const { return *scheme_; }
 
  private:
   enum class Pending { kNone, kEdit, kAppend };
   class ImageView;
   class HeaderLock;
+  class ChangeBracket;
 
   Table() = default;
   void Load(std::uint32_t recno);

@@ -41,10 +41,55 @@ class Table::HeaderLock {
   bool held_ = false;
 };
 
-void Table::WithHeaderLock(const std::function<void()>& body) {
-  HeaderLock lock(*this);
-  body();
-}
+// One record change through the hooks, all or nothing (record_hooks.h): the hooks' locks first,
+// then their changes, then the record; unless Done() is reached, what was applied is undone.
+class Table::ChangeBracket {
+ public:
+  explicit ChangeBracket(const std::vector<RecordHook*>& hooks) {
+    try {
+      for (RecordHook* h : hooks) {
+        h->Lock();
+        locked_.push_back(h);
+      }
+    } catch (...) {
+      Release();
+      throw;
+    }
+  }
+  ~ChangeBracket() {
+    if (!done_)
+      for (auto it = applied_.rbegin(); it != applied_.rend(); ++it) {
+        try {
+          (*it)->Undo();
+        } catch (...) {  // the change's own error is the one to report
+        }
+      }
+    Release();
+  }
+  ChangeBracket(const ChangeBracket&) = delete;
+  ChangeBracket& operator=(const ChangeBracket&) = delete;
+
+  void Apply(RecordChange change, const RecordView* before, const RecordView& after) {
+    for (RecordHook* h : locked_) {
+      applied_.push_back(h);
+      h->ApplyChange(change, before, after);
+    }
+  }
+  void Done() { done_ = true; }
+
+ private:
+  void Release() {
+    for (auto it = locked_.rbegin(); it != locked_.rend(); ++it) {
+      try {
+        (*it)->Unlock();
+      } catch (...) {
+      }
+    }
+    locked_.clear();
+  }
+  std::vector<RecordHook*> locked_, applied_;
+  bool done_ = false;
+};
 
 const std::string& Table::CurrentImage() const {
   if (pending_ != Pending::kNone) return pendingImage_;
@@ -202,21 +247,29 @@ void Table::Append() {
     const std::uint32_t count = ReadableRecordCount(header_, fileSize);
     if (count == 0xFFFFFFFEu) Fail(kDiskFull, "The table " + names_.windowsName + " is full.");
     recno = count + 1;
-    if (IsXdt())
-      for (const auto& f : header_.schema.fields)
-        if (f.code == kAutoInc) {
-          lastAutoInc_ = NextAutoInc();
-          std::memcpy(image.data() + f.offset, &lastAutoInc_, 4);
-        }
-    // Reserve the record in the file at once, so its number is ours whoever appends next.
-    std::string bytes = image;
-    bytes += '\x1A';
-    dbf_.WriteAt(RecordOffset(recno), bytes.data(), bytes.size());
-    WriteHeaderCount(recno);
-    if (!exclusive_) {
-      const ByteRange r = scheme_->Record(recno);
-      if (fileLocked_ || dbf_.TryLock(r.start, r.length, true)) appendLock_ = recno;
+    // The new record's lock before anything is written: under another program's file lock
+    // (or its lock on that record) the append fails with the table as it was.
+    const ByteRange r = scheme_->Record(recno);
+    const bool lockRecord = !exclusive_ && !fileLocked_;
+    if (lockRecord && !dbf_.TryLock(r.start, r.length, true))
+      Fail(kRecordLocked, "The table " + names_.windowsName + " is locked by another user; no record can be appended.");
+    try {
+      if (IsXdt())
+        for (const auto& f : header_.schema.fields)
+          if (f.code == kAutoInc) {
+            lastAutoInc_ = NextAutoInc();
+            std::memcpy(image.data() + f.offset, &lastAutoInc_, 4);
+          }
+      // Reserve the record in the file at once, so its number is ours whoever appends next.
+      std::string bytes = image;
+      bytes += '\x1A';
+      dbf_.WriteAt(RecordOffset(recno), bytes.data(), bytes.size());
+      WriteHeaderCount(recno);
+    } catch (...) {
+      if (lockRecord) dbf_.Unlock(r.start, r.length);
+      throw;
     }
+    if (!exclusive_) appendLock_ = recno;
   }
   modifiedBeforeAppend_ = modified_;
   modified_ = true;
@@ -265,6 +318,7 @@ void Table::Write() {
     ImageView proposed(*this, &pendingImage_, recno);
     for (RecordHook* h : hooks_) h->BeforeChange(change, beforeView, proposed);
   }
+  ChangeBracket bracket(hooks_);
   std::string image = pendingImage_;
   if (!pendingMemos_.empty()) {
     HeaderLock lock(*this);
@@ -276,14 +330,16 @@ void Table::Write() {
     }
   }
   ImageView after(*this, &image, recno);
+  // The keys first: their locks and page writes are what may fail, the record's place is ours.
+  bracket.Apply(change, beforeView, after);
   dbf_.WriteAt(RecordOffset(recno), image.data(), image.size());
+  bracket.Done();
   modified_ = true;
   current_ = image;
   pending_ = Pending::kNone;
   pendingMemos_.clear();
   ReleaseAppendLock(recno);
   currentView_->Reset(&current_, recno);
-  for (RecordHook* h : hooks_) h->AfterChange(change, beforeView, after);
 }
 
 void Table::Delete() {
@@ -303,7 +359,15 @@ bool Table::Cancel() {
   pendingMemos_.clear();
   if (was == Pending::kAppend) {
     const std::uint32_t recno = cursor_.recno;
-    std::string stays;
+    struct Finish {
+      Table& t;
+      std::uint32_t recno;
+      ~Finish() {
+        t.ReleaseAppendLock(recno);
+        t.SetAtEof();
+      }
+    } finish{*this, recno};
+    bool stays = false;
     {
       HeaderLock lock(*this);
       if (ReadHeaderCount() == recno) {
@@ -314,19 +378,19 @@ bool Table::Cancel() {
         dbf_.WriteAt(end, "\x1A", 1);
         modified_ = modifiedBeforeAppend_;
       } else {
-        // Others appended after it: it stays, blank and deleted.
-        std::string image = NullRecord();
-        image[0] = '*';
-        dbf_.WriteAt(RecordOffset(recno), image.data(), image.size());
-        stays = image;
+        stays = true;
       }
-      ReleaseAppendLock(recno);
     }
-    SetAtEof();
-    if (!stays.empty()) {
-      // A record that stays belongs in the open orders like any other.
-      ImageView view(*this, &stays, recno);
-      for (RecordHook* h : hooks_) h->AfterChange(RecordChange::kAppend, nullptr, view);
+    if (stays) {
+      // Others appended after it: it stays, blank and deleted, and belongs in the open orders
+      // like any other record (its place is ours: no header lock needed).
+      std::string image = NullRecord();
+      image[0] = '*';
+      ChangeBracket bracket(hooks_);
+      ImageView view(*this, &image, recno);
+      bracket.Apply(RecordChange::kAppend, nullptr, view);
+      dbf_.WriteAt(RecordOffset(recno), image.data(), image.size());
+      bracket.Done();
     }
   } else {
     currentView_->Reset(&current_, cursor_.recno);

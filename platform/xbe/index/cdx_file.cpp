@@ -405,7 +405,8 @@ bool CdxTag::Remove(const KeyEntry& entry) {
       RemoveNodeFromParent(path);
     } else {
       if (!leaf.entries.empty() && path.back().index == leaf.entries.size()) path.back().index = leaf.entries.size() - 1;
-      RefreshMax(path);
+      // A leaf another program packed tighter than this encoding may no longer fit: split it.
+      SplitUp(path);
     }
     Commit();
     return true;

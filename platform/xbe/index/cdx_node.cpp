@@ -56,6 +56,15 @@ std::size_t Trailing(const std::string& key, char pad) {
   return n;
 }
 
+// The bytes a key shares with the previous one, up to what it stores itself. The previous
+// key's dropped fill counts as well: "AA" then "AA 1" share "AA " (the writers of the files
+// do so, and their readers rebuild the previous key with its fill before sharing).
+std::size_t Shared(const std::string& previous, const std::string& key, std::size_t limit) {
+  std::size_t dup = 0;
+  while (dup < limit && previous[dup] == key[dup]) ++dup;
+  return dup;
+}
+
 std::string CString(const unsigned char* p, std::size_t max) {
   std::size_t n = 0;
   while (n < max && p[n] != 0) ++n;
@@ -165,18 +174,11 @@ bool LeafFits(const std::vector<Entry>& entries, std::size_t begin, std::size_t 
   const LeafLayout l = LayoutFor(maxRecno, keyLength);
   std::size_t used = 24;
   const std::size_t klen = static_cast<std::size_t>(keyLength);
-  std::size_t prevSignificant = 0;
   for (std::size_t i = begin; i < end; ++i) {
     const std::string& k = entries[i].key;
     const std::size_t trail = Trailing(k, pad);
-    std::size_t dup = 0;
-    if (i > begin) {
-      const std::string& p = entries[i - 1].key;
-      const std::size_t limit = std::min(prevSignificant, klen - trail);
-      while (dup < limit && p[dup] == k[dup]) ++dup;
-    }
+    const std::size_t dup = i > begin ? Shared(entries[i - 1].key, k, klen - trail) : 0;
     used += static_cast<std::size_t>(l.bytes) + (klen - dup - trail);
-    prevSignificant = klen - trail;
     if (used > kNodeSize) return false;
   }
   return true;
@@ -211,17 +213,10 @@ bool EncodeNode(const Node& n, int keyLength, char pad, unsigned char* raw) {
   raw[22] = static_cast<unsigned char>(l.countBits);
   raw[23] = static_cast<unsigned char>(l.bytes);
   std::size_t keyEnd = kNodeSize;
-  std::size_t prevSignificant = 0;
   for (std::size_t i = 0; i < n.entries.size(); ++i) {
     const std::string& k = n.entries[i].key;
     const std::size_t trail = Trailing(k, pad);
-    std::size_t dup = 0;
-    if (i > 0) {
-      // Only bytes the previous key really stores are shared, never its dropped fill.
-      const std::string& p = n.entries[i - 1].key;
-      const std::size_t limit = std::min(prevSignificant, klen - trail);
-      while (dup < limit && p[dup] == k[dup]) ++dup;
-    }
+    const std::size_t dup = i > 0 ? Shared(n.entries[i - 1].key, k, klen - trail) : 0;
     const std::size_t take = klen - dup - trail;
     const std::size_t infoEnd = 24 + (i + 1) * static_cast<std::size_t>(l.bytes);
     if (keyEnd < infoEnd + take) return false;
@@ -231,7 +226,6 @@ bool EncodeNode(const Node& n, int keyLength, char pad, unsigned char* raw) {
                             (static_cast<std::uint64_t>(dup) << l.recnoBits) |
                             (static_cast<std::uint64_t>(trail) << (l.recnoBits + l.countBits));
     for (int b = 0; b < l.bytes; ++b) raw[24 + i * static_cast<std::size_t>(l.bytes) + static_cast<std::size_t>(b)] = static_cast<unsigned char>(v >> (8 * b));
-    prevSignificant = klen - trail;
   }
   const std::size_t freeSpace = keyEnd - (24 + n.entries.size() * static_cast<std::size_t>(l.bytes));
   Put16(raw + 12, static_cast<std::uint16_t>(freeSpace));

@@ -14,6 +14,7 @@
 
 #include "dump_file.h"
 #include "engine_fixture.h"
+#include "platform/xbe/table_create.h"
 #include "testsupport.h"
 
 using namespace xbetest;
@@ -177,6 +178,22 @@ TEST_F(Restructure, DeleteAndChangeLists) {
   EXPECT_EQ(FieldText(t, "VALORCH"), "179.090");
   EXPECT_EQ(FieldText(t, "OBS"), dump.records[0].values[8]);
   XBE_OK(XbeCloseTable(t));
+}
+
+// Other programs look field names up as they store them: upper case.
+TEST_F(Restructure, FieldNamesAreStoredUpperCase) {
+  Connection c(dir().string());
+  XBE_OK(Run(c, "ML6", "obs_Nova,Char,5,0", "", "horacol,hora_col,,,"));
+  const std::string header = ReadFile((dir() / "ML6.DBF").string());
+  EXPECT_NE(header.find(std::string("HORA_COL\0", 9)), std::string::npos);
+  EXPECT_NE(header.find(std::string("OBS_NOVA\0", 9)), std::string::npos);
+  EXPECT_EQ(header.find("hora"), std::string::npos);
+  EXPECT_EQ(header.find("Nova"), std::string::npos);
+
+  xbe::CreateTable((tmp_.path() / "nova").string(), xbe::TableType::kNtx, {{"codigo", 2, 6, 0}, {"Nome", 4, 20, 0}});
+  const std::string created = ReadFile((tmp_.path() / "nova.dbf").string());
+  EXPECT_NE(created.find(std::string("CODIGO\0", 7)), std::string::npos);
+  EXPECT_NE(created.find(std::string("NOME\0", 5)), std::string::npos);
 }
 
 TEST_F(Restructure, FirstMemoFieldCreatesTheMemoFile) {

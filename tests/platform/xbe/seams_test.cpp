@@ -23,7 +23,7 @@ class RecordingHook : public xbe::RecordHook {
     pending = {change, after.RecordNumber(), before != nullptr, before ? before->Image()[0] : '?', after.Image()[0],
                after.FieldString(*after.FieldIndex("cidade"))};
   }
-  void AfterChange(xbe::RecordChange, const xbe::RecordView*, const xbe::RecordView&) override { seen.push_back(pending); }
+  void ApplyChange(xbe::RecordChange, const xbe::RecordView*, const xbe::RecordView&) override { seen.push_back(pending); }
   bool refuse = false;
   Seen pending{};
   std::vector<Seen> seen;

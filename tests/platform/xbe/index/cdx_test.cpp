@@ -35,6 +35,31 @@ std::unique_ptr<CdxFile> OpenStock(TestDbf& table, std::unique_ptr<BlockFile> fi
   return CdxFile::Open(std::move(file), TypesOf(table));
 }
 
+// A key that extends the previous one shares the previous key's dropped fill too, as the
+// reference files' writer packs its leaves: "AA" then "AA 1" share "AA " and store "1".
+TEST(CdxTest, LeafKeysShareThePreviousKeysDroppedFill) {
+  cdx::Node n;
+  n.attributes = cdx::kLeaf | cdx::kRoot;
+  const char* const keys[] = {"AA        ", "AA 1      ", "AB        ", "AB        ", "B         ", "          "};
+  std::uint32_t recno = 1;
+  for (const char* k : keys) n.entries.push_back({k, recno++, 0});
+  unsigned char raw[cdx::kNodeSize];
+  ASSERT_TRUE(cdx::EncodeNode(n, 10, ' ', raw));
+  // Entries: 16 record bits, 4 duplicate bits, 4 trailing bits in 3 bytes.
+  auto dup = [&](int i) { return (raw[24 + 3 * i + 2] & 0x0F); };
+  EXPECT_EQ(dup(1), 3);
+  EXPECT_EQ(dup(3), 2);
+  // Stored bytes: "AA", "1", "B", "", "B", "" — the free space tells.
+  EXPECT_EQ(raw[12] | (raw[13] << 8), 512 - 24 - 6 * 3 - 5);
+  const cdx::Node back = cdx::DecodeNode(raw, 1024, 10, ' ', 1u << 20, "leaf");
+  ASSERT_EQ(back.entries.size(), n.entries.size());
+  for (std::size_t i = 0; i < n.entries.size(); ++i) {
+    EXPECT_EQ(back.entries[i].key, n.entries[i].key);
+    EXPECT_EQ(back.entries[i].recno, n.entries[i].recno);
+  }
+  EXPECT_TRUE(cdx::LeafFits(n.entries, 0, n.entries.size(), 10, ' '));
+}
+
 TEST(CdxTest, EveryTagAgreesWithTheDump) {
   REQUIRE_FIXTURES();
   TestDbf table(Fixture("cdx/STOCK.dbf"));
