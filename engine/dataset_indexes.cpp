@@ -71,22 +71,23 @@ XBEHANDLE TXbeDataSet::FindIndexForFields(const std::string& fieldNames) {
 void TXbeDataSet::ActivateIndex() {
   if (Active()) CheckBrowseMode();
   UpdateCursorPos();
+  // The new handle is taken only once the engine gave it: a refused index keeps the dataset on
+  // the order it had, so the setters can put the old choice back and the dataset stays usable.
+  XBEHANDLE handle = tableHandle_;
   switch (activeIndexKind_) {
-    case IndexKindNone: activeHandle_ = tableHandle_; break;
+    case IndexKindNone: break;
     case IndexKindNamed:
-      CheckXbeResult(this, XbeGetIndexHandle(tableHandle_, indexName_.c_str(), &activeHandle_));
+      CheckXbeResult(this, XbeGetIndexHandle(tableHandle_, indexName_.c_str(), &handle));
       break;
-    case IndexKindByFields: {
-      const XBEHANDLE found = FindIndexForFields(indexFieldNames_);
-      if (found == kNoHandle) RaiseXbeError(this, "Not a valid index field name:" + indexFieldNames_);
-      activeHandle_ = found;
+    case IndexKindByFields:
+      handle = FindIndexForFields(indexFieldNames_);
+      if (handle == kNoHandle) RaiseXbeError(this, "Not a valid index field name:" + indexFieldNames_);
       break;
-    }
     case IndexKindDefault:
-      CheckXbeResult(this,
-                     XbeGetIndexHandle(tableHandle_, dictionaryDefaultIndex_.c_str(), &activeHandle_));
+      CheckXbeResult(this, XbeGetIndexHandle(tableHandle_, dictionaryDefaultIndex_.c_str(), &handle));
       break;
   }
+  activeHandle_ = handle;
   SetBufferListSize(0);
   LayOutRecordBuffer();
   try {

@@ -40,7 +40,8 @@ void TXbeDataSet::OpenTableCursor() {
     std::uint16_t count = 1;
     const XBERESULT r = XbeGetAllIndexes(tableHandle_, first, &count);
     std::uint32_t pageSize = 0;
-    if ((r == 0 || r == 5005) && XbeGetIndexPageSize(first[0], &pageSize) == 0)
+    // A size outside the property's range counts as a failed read: the open never raises here.
+    if ((r == 0 || r == 5005) && XbeGetIndexPageSize(first[0], &pageSize) == 0 && pageSize <= kXbeIndexPageSizeMax)
       tableOptions_->SetXbeIndexPageSize(static_cast<TXbeIndexPageSizes>(pageSize));
     else
       tableOptions_->SetXbeIndexPageSize(0);

@@ -79,6 +79,7 @@ enum TXbeXOFTypes { atDynamic, atKeySet, atFixed };
 enum TXbeRecordLockingModes { lmPessimistic, lmOptimistic };
 enum TXbeSequencedLevel { slStandard, slExact };
 using TXbeIndexPageSizes = std::int32_t;  // 0 to 8192
+inline constexpr TXbeIndexPageSizes kXbeIndexPageSizeMax = 8192;
 
 // ===== alias file ========================================================================
 
@@ -111,7 +112,8 @@ class TXbeTableOptions : public classes::TPersistent {
   bool XbeOptimizedFilters() const { return optimizedFilters_; }
   void SetXbeOptimizedFilters(bool value);
   TXbeIndexPageSizes XbeIndexPageSize() const { return indexPageSize_; }
-  void SetXbeIndexPageSize(TXbeIndexPageSizes value) { indexPageSize_ = value; }
+  // 0 to 8192; other values are refused and the old one stays.
+  void SetXbeIndexPageSize(TXbeIndexPageSizes value);
   TXbeRecordCacheTypes XbeRecordCache() const { return recordCache_; }
   void SetXbeRecordCache(TXbeRecordCacheTypes value);
   TXbeXOFTypes XbeXOFType() const { return xofType_; }

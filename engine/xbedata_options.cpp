@@ -17,7 +17,9 @@ const classes::TClassInfo& TXbeTableOptions::StaticClassInfo() {
     c.Bool("XbeXOFResolveImmediate", &O::XbeXOFResolveImmediate, &O::SetXbeXOFResolveImmediate).Default(false);
     c.Bool("XbeRightsCheck", &O::XbeRightsCheck, &O::SetXbeRightsCheck).Default(true);
     c.Bool("XbeOptimizedFilters", &O::XbeOptimizedFilters, &O::SetXbeOptimizedFilters).Default(true);
-    c.Integer("XbeIndexPageSize", &O::XbeIndexPageSize, &O::SetXbeIndexPageSize).Default(0);
+    c.Integer("XbeIndexPageSize", &O::XbeIndexPageSize, &O::SetXbeIndexPageSize)
+        .Range(0, kXbeIndexPageSizeMax)
+        .Default(0);
     c.Enum("XbeRecordCache", &O::XbeRecordCache, &O::SetXbeRecordCache, {"rcNone", "rcStandard", "rcAggressive"})
         .Default(rcStandard);
     c.Enum("XbeXOFType", &O::XbeXOFType, &O::SetXbeXOFType, {"atDynamic", "atKeySet", "atFixed"}).Default(atDynamic);
@@ -48,6 +50,13 @@ void TXbeTableOptions::SetXbeCharType(TXbeCharTypes value) {
 void TXbeTableOptions::SetXbeRightsCheck(bool value) {
   RefuseWhileOwnerActive();
   rightsCheck_ = value;
+}
+
+void TXbeTableOptions::SetXbeIndexPageSize(TXbeIndexPageSizes value) {
+  if (value < 0 || value > kXbeIndexPageSizeMax)
+    RaiseXbeError(ownerDataSet_, "XbeIndexPageSize must lie between 0 and " + std::to_string(kXbeIndexPageSizeMax) +
+                                     ", not " + std::to_string(value) + ".");
+  indexPageSize_ = value;
 }
 
 void TXbeTableOptions::SetXbeRecordCache(TXbeRecordCacheTypes value) {

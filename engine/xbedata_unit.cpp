@@ -26,17 +26,29 @@ TXbeBCDField::TXbeBCDField(classes::TComponent* owner) : db::TBCDField(owner) {
 
 namespace {
 
-struct DataSetList {
-  rtl::TCriticalSection lock;
-  std::vector<TXbeDataSet*> items;
-};
+// The list's lock exists before the list and outlives it, so the list is created, walked and
+// freed under it: two threads constructing the first datasets create one list, and a walk
+// that comes before any dataset finds an empty list rather than none.
+rtl::TCriticalSection& DataSetListLock() {
+  static rtl::TCriticalSection lock;
+  return lock;
+}
 
-std::unique_ptr<DataSetList> g_dataSets;
+std::unique_ptr<std::vector<TXbeDataSet*>> g_dataSets;
 int g_unitStarts = 0;
 
+std::vector<TXbeDataSet*>& ExistingDataSetList() {
+  if (!g_dataSets) g_dataSets = std::make_unique<std::vector<TXbeDataSet*>>();
+  return *g_dataSets;
+}
+
 // The unit's start-up runs with the program's static initialisation, its shut-down at exit.
+// The lock is made first, so that it is destroyed after the shut-down has used it.
 struct UnitLife {
-  UnitLife() { InitializeXbeDataUnit(); }
+  UnitLife() {
+    DataSetListLock();
+    InitializeXbeDataUnit();
+  }
   ~UnitLife() { FinalizeXbeDataUnit(); }
 } g_unitLife;
 
@@ -48,29 +60,34 @@ void InitializeXbeDataUnit() {
 
 void FinalizeXbeDataUnit() {
   if (g_unitStarts == 0) return;
-  if (--g_unitStarts == 0) g_dataSets.reset();
+  if (--g_unitStarts == 0) {
+    rtl::CriticalSectionGuard guard(DataSetListLock());
+    g_dataSets.reset();
+  }
 }
 
-bool DataSetComponentListExists() { return g_dataSets != nullptr; }
+bool DataSetComponentListExists() {
+  rtl::CriticalSectionGuard guard(DataSetListLock());
+  return g_dataSets != nullptr;
+}
 
 std::vector<TXbeDataSet*>& LockDataSetComponentList() {
-  g_dataSets->lock.Enter();
-  return g_dataSets->items;
+  DataSetListLock().Enter();
+  return ExistingDataSetList();
 }
 
-void UnlockDataSetComponentList() { g_dataSets->lock.Leave(); }
+void UnlockDataSetComponentList() { DataSetListLock().Leave(); }
 
 // Used by the dataset core's constructor and destructor.
 void RegisterDataSetComponent(TXbeDataSet* dataSet) {
-  if (!g_dataSets) g_dataSets = std::make_unique<DataSetList>();
-  rtl::CriticalSectionGuard guard(g_dataSets->lock);
-  g_dataSets->items.push_back(dataSet);
+  rtl::CriticalSectionGuard guard(DataSetListLock());
+  ExistingDataSetList().push_back(dataSet);
 }
 
 void UnregisterDataSetComponent(TXbeDataSet* dataSet) {
+  rtl::CriticalSectionGuard guard(DataSetListLock());
   if (!g_dataSets) return;
-  rtl::CriticalSectionGuard guard(g_dataSets->lock);
-  auto& items = g_dataSets->items;
+  auto& items = *g_dataSets;
   // Removal leaves a hole that the compaction closes, as the list's owner expects.
   auto it = std::find(items.begin(), items.end(), dataSet);
   if (it != items.end()) *it = nullptr;

@@ -14,6 +14,12 @@ int main() {
     application.CreateForm<TFPrincipal>(kFPrincipalDescription, &form);
     application.Run();
     exitCode = application.ExitCode();
+    // Without a display nobody saw the boxes: the exit code tells a script whether the update
+    // went through (no error box, every restructure done) or not.
+    if (!application.Windows().GetBackend().OnScreen()) {
+      const auto* window = dynamic_cast<const TFPrincipal*>(application.MainForm());
+      exitCode = window != nullptr && window->RunSucceeded() && application.ErrorBoxCount() == 0 ? 0 : 1;
+    }
   }
   FinalizeUPrincipa();
   return exitCode;

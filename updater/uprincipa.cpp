@@ -63,6 +63,7 @@ void TFPrincipal::Timer1Timer(classes::TObject*) {
   }
   ui::ShowMessage(std::string(
       "Entre no Tulmevara, excute a opção K e compacte somente as opções CONVÊNIOS e COLETAS."_ansi));
+  runCompleted_ = true;
   Close();
 }
 
@@ -99,6 +100,7 @@ bool TFPrincipal::Verifica(const std::string& tableName) {
     try {
       EmUso->RestructureTable(AddFieldDefinition(field, engineField), "", "");
     } catch (...) {  // any refusal: the table is in use elsewhere or the engine rejects the field
+      restructureFailed_ = true;
       ui::ShowMessage(std::string("Não foi possível atualizar estrutura da tabela "_ansi) + tableName +
                       std::string(". O Tulmevara deve estar aberto em outra estação. Certifique-se que o "
                                   "Tulmevara não esteja sendo usado em outra estação e reinicie este "

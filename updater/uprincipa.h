@@ -27,11 +27,19 @@ class TFPrincipal : public ui::TForm {
   bool Verifica(const std::string& tableName);
   bool Existe(const std::string& fieldName, const classes::TStrings& names);
 
+  // The run went through to its closing message and no restructure request failed: what a run
+  // without a display reports in its exit code.
+  bool RunSucceeded() const { return runCompleted_ && !restructureFailed_; }
+
   ui::TMemo* Memo1 = nullptr;
   TXbeTable* Atualizada = nullptr;
   TXbeTable* EmUso = nullptr;
   ui::TTimer* Timer1 = nullptr;
   TXbeSettings* XbeSettings1 = nullptr;
+
+ private:
+  bool runCompleted_ = false;
+  bool restructureFailed_ = false;
 };
 
 // The add-field definition of one template field ("OBS,Char,40,0").

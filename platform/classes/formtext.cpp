@@ -195,6 +195,10 @@ class Lexer {
   int line_ = 1;
 };
 
+// Objects, lists and collections nest by recursion; a description nested deeper than any form
+// needs is refused before the stack runs out.
+constexpr int kMaxNesting = 256;
+
 class Parser {
  public:
   explicit Parser(std::string_view text) : lex_(text) { Advance(); }
@@ -220,7 +224,23 @@ class Parser {
     return s;
   }
 
+  // Counts one level of nesting for as long as it lives.
+  class Nested {
+   public:
+    Nested(Parser& p, int line) : p_(p) {
+      if (++p_.depth_ > kMaxNesting)
+        p_.lex_.Error(line, "aninhamento com mais de " + rtl::IntToStr(kMaxNesting) + std::string(" níveis"_ansi));
+    }
+    ~Nested() { --p_.depth_; }
+    Nested(const Nested&) = delete;
+    Nested& operator=(const Nested&) = delete;
+
+   private:
+    Parser& p_;
+  };
+
   Object ParseObject() {
+    const Nested level(*this, tok_.line);
     Object o;
     o.line = tok_.line;
     if (!IsKeyword("object")) lex_.Error(tok_.line, "'object' esperado");
@@ -254,6 +274,7 @@ class Parser {
   }
 
   Value ParseValue() {
+    const Nested level(*this, tok_.line);
     Value v;
     v.line = tok_.line;
     switch (tok_.kind) {
@@ -331,6 +352,7 @@ class Parser {
 
   Lexer lex_;
   Token tok_;
+  int depth_ = 0;
 };
 
 }  // namespace

@@ -65,6 +65,12 @@ class TPropInfo {
     stored_ = [predicate](TObject& o) { return (static_cast<C&>(o).*predicate)(); };
     return *this;
   }
+  // Narrows an integer property to lo..hi: the reader and SetOrdinal refuse other values.
+  TPropInfo& Range(std::int64_t lo, std::int64_t hi) {
+    min_ = lo;
+    max_ = hi;
+    return *this;
+  }
   std::int64_t MinValue() const { return min_; }
   std::int64_t MaxValue() const { return max_; }
   bool HasDefault() const { return hasDefault_; }

@@ -29,6 +29,26 @@ int TypeFamily(TFieldType t) {
   }
 }
 
+// Each "%s" or "%d" of the pattern takes the next argument, in one pass.
+std::string FormatArgs(std::string_view pattern, std::initializer_list<std::string> args) {
+  std::string out;
+  auto next = args.begin();
+  for (std::size_t i = 0; i < pattern.size(); ++i) {
+    if (pattern[i] == '%' && i + 1 < pattern.size() && (pattern[i + 1] == 's' || pattern[i + 1] == 'd') &&
+        next != args.end()) {
+      out += *next++;
+      ++i;
+    } else {
+      out += pattern[i];
+    }
+  }
+  return out;
+}
+
+bool HasFixedWidth(TFieldType t) {
+  return t == ftString || t == ftFixedChar || t == ftWideString || t == ftBytes || t == ftVarBytes;
+}
+
 // The names of a ";"-separated list, blanks around each removed, empty entries skipped.
 std::vector<std::string> SplitNames(std::string_view names) {
   std::vector<std::string> out;
@@ -85,6 +105,11 @@ void TDataSet::BindFields(bool binding) {
         const TFieldDef& def = fieldDefs_->Items(index);
         if (TypeFamily(def.DataType()) != TypeFamily(field->DataType()))
           DatabaseErrorFmt(kFieldTypeMismatchText, field->DisplayName(), this);
+        // A field of fixed width reads and writes that many bytes of the record.
+        if (HasFixedWidth(field->DataType()) && field->Size() != def.Size())
+          DatabaseError(FormatArgs(kFieldSizeMismatchText, {field->DisplayName(), rtl::IntToStr(def.Size()),
+                                                            rtl::IntToStr(field->Size())}),
+                        this);
         field->fieldNo_ = index + 1;
       } else {
         field->fieldNo_ = 0;

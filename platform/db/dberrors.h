@@ -56,6 +56,8 @@ inline constexpr std::string_view kFieldNotFoundText = "Campo '%s' não encontra
 inline constexpr std::string_view kFieldDefNotFoundText =
     "Definição do campo '%s' não encontrada"_ansi;
 inline constexpr std::string_view kFieldTypeMismatchText = "Tipo incompatível para o campo '%s'"_ansi;
+inline constexpr std::string_view kFieldSizeMismatchText =
+    "Tamanho incompatível para o campo '%s', esperado: %d atual: %d"_ansi;
 inline constexpr std::string_view kUnknownFieldTypeText = "Campo '%s' é de um tipo desconhecido"_ansi;
 inline constexpr std::string_view kFieldNotIndexedText = "Field '%s' is not indexed and cannot be modified";
 inline constexpr std::string_view kFieldReadOnlyText = "Field '%s' cannot be modified";

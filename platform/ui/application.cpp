@@ -115,6 +115,7 @@ void TApplication::HandleCurrentException() {
 }
 
 void TApplication::ShowException(const std::string& message) {
+  ++errorBoxCount_;
   BoxRequest r;
   r.kind = BoxRequest::Error;
   r.icon = BoxRequest::ErrorIcon;

@@ -221,17 +221,20 @@ class TApplication : public classes::TComponent {
 
   // Creates a form of class F owned by the application from its stored description and fires
   // its OnCreate; the first one becomes the main form. `reference` (if given) receives it
-  // before the description is read, as the program's global form variable.
+  // before the description is read, as the program's global form variable. A form that cannot
+  // be made is shown in the error box like any other error and gives null: no form is left.
   template <class F>
   F* CreateForm(std::string_view description, F** reference = nullptr) {
-    F* form = new F(this);
-    if (reference) *reference = form;
+    F* form = nullptr;
     try {
+      form = new F(this);
+      if (reference) *reference = form;
       form->ReadDescription(description);
     } catch (...) {
       if (reference) *reference = nullptr;
       delete form;
-      throw;
+      HandleCurrentException();
+      return nullptr;
     }
     if (!mainForm_) mainForm_ = form;
     form->DoCreate();
@@ -257,6 +260,8 @@ class TApplication : public classes::TComponent {
   void HandleCurrentException();
   void ShowException(const std::string& message);
   static std::string ErrorBoxText(const std::string& message);
+  // How many error boxes the program has shown (a run without a display reports failure by it).
+  int ErrorBoxCount() const { return errorBoxCount_; }
 
   // Modal boxes, centred on the screen, captioned with the title when no caption is given.
   // Returns the answer (IDOK, IDYES, IDNO, IDCANCEL).
@@ -277,6 +282,7 @@ class TApplication : public classes::TComponent {
   bool showMainForm_ = true;
   bool terminated_ = false;
   int exitCode_ = 0;
+  int errorBoxCount_ = 0;
 };
 
 // The application and screen objects of the running program (null when none exists).

@@ -44,8 +44,11 @@ std::string BaseName(const std::string& file) {
 void PutMatch(SearchObject& s, char* name, uint16_t* length, char* fileName, uint16_t* fileNameLength) {
   if (s.next >= s.files.size()) Fail(kNoMoreTables, "");
   const std::string& file = s.files[s.next];
+  const bool wantsFile = fileName != nullptr || fileNameLength != nullptr;
+  CheckTextFits(BaseName(file), name, length);
+  if (wantsFile) CheckTextFits(file, fileName, fileNameLength);
   PutText(BaseName(file), name, length);
-  if (fileName != nullptr || fileNameLength != nullptr) PutText(file, fileName, fileNameLength);
+  if (wantsFile) PutText(file, fileName, fileNameLength);
   ++s.next;
 }
 
@@ -54,15 +57,13 @@ XBERESULT FindFirst(XBEHANDLE connection, const char* pattern, char* name, uint1
   return Guarded([&] {
     ConnectionOf(connection);
     Require(search, "search handle");
-    *search = 0;
     if (pattern == nullptr || *pattern == '\0') Fail(kInvalidArgument, "No table name pattern was given.");
     auto s = std::make_unique<SearchObject>();
     s->files = rtl::FindFiles(pattern);
     if (s->files.empty()) Fail(kNoMoreTables, "");
-    SearchObject& ref = *s;
-    const XBEHANDLE h = Handles().Add(std::move(s));
-    *search = h;
-    PutMatch(ref, name, length, fileName, fileNameLength);
+    // The first match is delivered before the search gets a handle: a failure leaves none behind.
+    PutMatch(*s, name, length, fileName, fileNameLength);
+    *search = Handles().Add(std::move(s));
   });
 }
 
@@ -173,11 +174,15 @@ XBERESULT XbeGetServerTime(XBEHANDLE connection, char* date, uint16_t* dateLengt
     const std::int64_t julian = JulianFromCivil(tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday);
     const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000;
     const std::uint32_t dayMs = static_cast<std::uint32_t>((tm.tm_hour * 3600 + tm.tm_min * 60 + tm.tm_sec) * 1000 + ms);
-    PutText(FormatDate(julian, EngineSettings().dateFormat), date, dateLength);
-    if (milliseconds) *milliseconds = dayMs;
+    const std::string dateText = FormatDate(julian, EngineSettings().dateFormat);
     char buf[16];
     std::snprintf(buf, sizeof buf, "%02d:%02d:%02d", tm.tm_hour, tm.tm_min, tm.tm_sec);
-    if (time != nullptr || timeLength != nullptr) PutText(buf, time, timeLength);
+    const bool wantsTime = time != nullptr || timeLength != nullptr;
+    CheckTextFits(dateText, date, dateLength);
+    if (wantsTime) CheckTextFits(buf, time, timeLength);
+    PutText(dateText, date, dateLength);
+    if (milliseconds) *milliseconds = dayMs;
+    if (wantsTime) PutText(buf, time, timeLength);
   });
 }
 

@@ -123,9 +123,10 @@ XBERESULT XbeCloseIndex(XBEHANDLE order) {
 XBERESULT XbeGetIndexHandle(XBEHANDLE table, const char* name, XBEHANDLE* order) {
   return Guarded([&] {
     Require(order, "order handle");
-    *order = 0;
     TableObject& t = TableObjectOf(table);
-    if (name == nullptr || *name == '\0') return;  // no current order of its own
+    // A table has no current order of its own: an empty name never names one.
+    if (name == nullptr || *name == '\0')
+      Fail(kIndexNotFound, "No index order name was given for the table " + t.table->DisplayName() + ".");
     for (std::uint32_t h : t.orders)
       if (rtl::AnsiSameText(static_cast<OrderObject*>(Handles().Find(h))->index->Info().name, name)) {
         *order = h;
@@ -188,8 +189,8 @@ XBERESULT XbeIsIndexPrimaryKey(XBEHANDLE order, uint16_t* primary) {
 
 XBERESULT XbeIsIndexCustom(XBEHANDLE order, uint16_t* custom) {
   return Guarded([&] {
+    Require(custom, "answer");
     OrderObject& o = OrderOf(order);
-    PutYes(custom, false);
     Fail(kNotCustom, "The index order " + o.index->Info().name + " is not a custom index.");
   });
 }
@@ -245,7 +246,6 @@ XBERESULT XbeSeek(XBEHANDLE order, const void* key, uint16_t length, uint16_t ke
                   uint16_t* found) {
   return Guarded([&] {
     Require(found, "found flag");
-    *found = 0;
     OrderObject& o = OrderOf(order);
     const bool soft = (mode & XBE_SOFT_SEEK) != 0;
     const bool last = (mode & XBE_SEEK_LAST) != 0;

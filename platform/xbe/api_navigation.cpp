@@ -15,6 +15,23 @@ constexpr std::uint32_t kBookmarkLength = 4;  // the record number
 
 // Record numbers and bookmarks report 0 without a current record.
 std::uint32_t CurrentOrNone(const Table& t) { return t.HasCurrentRecord() ? t.CurrentRecordNumber() : 0; }
+
+// Key k of n lies at k / n, so that a caller's record number, count x position truncated, is k
+// again, and a position of k / n leads back to key k. The position is raised to the next double
+// where k / n rounded down would truncate to k - 1.
+double RelativePositionOfKey(std::uint32_t key, std::uint32_t count) {
+  if (count == 0 || key >= count) return 1.0;
+  double position = static_cast<double>(key) / static_cast<double>(count);
+  while (position * static_cast<double>(count) < static_cast<double>(key)) position = std::nextafter(position, 2.0);
+  return position;
+}
+
+std::uint32_t KeyOfRelativePosition(double position, std::uint32_t count) {
+  const double key = std::round(position * static_cast<double>(count));
+  if (key < 1.0) return 1;
+  if (key >= static_cast<double>(count)) return count;
+  return static_cast<std::uint32_t>(key);
+}
 }
 
 extern "C" {
@@ -118,12 +135,8 @@ XBERESULT XbeGetRelKeyPos(XBEHANDLE handle, double* position) {
     CursorHandle& c = Handles().Cursor(handle);
     Table& t = c.CursorTable();
     const std::uint32_t key = t.KeyNumber(c.CursorOrder());
-    if (key == 0) {
-      *position = 0;
-      Fail(kNoRelativePosition, "");
-    }
-    const std::uint32_t n = t.CountVisible(c.CursorOrder());
-    *position = n <= 1 ? 0.0 : static_cast<double>(key - 1) / static_cast<double>(n - 1);
+    if (key == 0) Fail(kNoRelativePosition, "");
+    *position = RelativePositionOfKey(key, t.CountVisible(c.CursorOrder()));
   });
 }
 
@@ -138,7 +151,7 @@ XBERESULT XbeSetRelKeyPos(XBEHANDLE handle, double position) {
       t.GotoTop(c.CursorOrder());
       return;
     }
-    t.GotoKeyNumber(c.CursorOrder(), 1 + static_cast<std::uint32_t>(std::llround(position * (n - 1))));
+    t.GotoKeyNumber(c.CursorOrder(), KeyOfRelativePosition(position, n));
   });
 }
 

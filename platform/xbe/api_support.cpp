@@ -4,13 +4,17 @@
 
 namespace xbe {
 
-void PutText(std::string_view text, char* buffer, std::uint16_t* length) {
+void CheckTextFits(std::string_view text, const char* buffer, std::uint16_t* length) {
   Require(length, "text length");
   const std::size_t needed = text.size() + 1;
   if (buffer == nullptr || *length < needed) {
     *length = static_cast<std::uint16_t>(std::min<std::size_t>(needed, 0xFFFF));
     Fail(kBufferTooSmall, "The text needs a buffer of " + std::to_string(needed) + " characters.");
   }
+}
+
+void PutText(std::string_view text, char* buffer, std::uint16_t* length) {
+  CheckTextFits(text, buffer, length);
   std::memcpy(buffer, text.data(), text.size());
   buffer[text.size()] = '\0';
   *length = static_cast<std::uint16_t>(text.size());

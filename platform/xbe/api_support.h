@@ -55,6 +55,9 @@ void Require(T* p, const char* what) {
 
 // Copies a text with its terminating zero; 5005 with the needed capacity when it does not fit.
 void PutText(std::string_view text, char* buffer, std::uint16_t* length);
+// The check of PutText alone, for calls that deliver several texts: all are checked before any
+// is written, so a failing call leaves every buffer as it was.
+void CheckTextFits(std::string_view text, const char* buffer, std::uint16_t* length);
 // Copies bytes (no terminator needed) into a buffer of *length; 5005 with the size needed.
 void PutBytes(std::string_view bytes, void* buffer, std::uint32_t* length, bool terminate);
 

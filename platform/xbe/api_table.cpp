@@ -59,7 +59,6 @@ IndexOrder* KeyBuilder(XBEHANDLE handle) {
 namespace xbe {
 XBERESULT OpenTableHandle(const OpenRequest& request, XBEHANDLE connection, XBEHANDLE* table) {
   return Guarded([&] {
-    *table = 0;
     auto object = std::make_unique<TableObject>();
     object->table = Table::Open(request);
     object->connection = connection;
@@ -89,7 +88,6 @@ XBERESULT XbeOpenTable(XBEHANDLE connection, const char* name, const char* /*ali
   OpenRequest request;
   const XBERESULT r = Guarded([&] {
     Require(table, "table handle");
-    *table = 0;
     request = MakeRequest(connection, name, tableType, charType, lockType, rightsChecking, options);
   });
   if (r != kOk) return r;

@@ -193,6 +193,22 @@ TEST_F(InstalledTables, FieldDefinitionsOfAClosedTableLeaveItClosed) {
   EXPECT_EQ(t->FieldDefs().Count(), 7);
 }
 
+// A persistent string field shorter than its column: reading a record would copy the column
+// past the field's buffer. The open refuses it instead.
+TEST_F(InstalledTables, AShortPersistentStringFieldIsRefusedAtOpen) {
+  auto t = UpdaterTable(&form_, "EmUso", installed_, "ML2", false);
+  auto* name = new db::TStringField(t.get());
+  name->SetFieldName("NOMECONV");
+  name->SetSize(4);
+  name->SetDataSet(t.get());
+  const std::string message = MessageOf([&] { t->Open(); });
+  EXPECT_EQ(message.rfind("EmUso: Tamanho incompat\xEDvel para o campo 'NOMECONV', esperado: ", 0), 0u) << message;
+  EXPECT_FALSE(t->Active());
+  name->SetSize(static_cast<int>(t->FieldDefs().Find("NOMECONV")->Size()));
+  t->Open();
+  EXPECT_EQ(name->AsString(), std::string("ANDR\xC9 LUIZ"));
+}
+
 TEST_F(InstalledTables, IndexDefinitionsOfAClosedTableOpenItBriefly) {
   auto t = UpdaterTable(&form_, "EmUso", installed_, "ML6", false);
   t->IndexDefs().Update();

@@ -167,6 +167,19 @@ TEST(DataSetList, HoldsExactlyTheLiveDataSets) {
   EXPECT_EQ(snapshot().size(), before - 2);
 }
 
+// A walk of the list before any dataset exists (or after the unit's shut-down) finds it empty.
+TEST(DataSetList, AWalkWithoutAnyListFindsItEmpty) {
+  FinalizeXbeDataUnit();
+  ASSERT_FALSE(DataSetComponentListExists());
+  EXPECT_TRUE(LockDataSetComponentList().empty());
+  UnlockDataSetComponentList();
+  InitializeXbeDataUnit();
+  auto t = std::make_unique<TXbeTable>(nullptr);
+  auto items = LockDataSetComponentList();
+  UnlockDataSetComponentList();
+  EXPECT_EQ(std::count(items.begin(), items.end(), t.get()), 1);
+}
+
 TEST(FieldClasses, BcdFieldsShowCurrencyUnlessLoaded) {
   TXbeBCDField free(nullptr);
   EXPECT_TRUE(free.Currency());
@@ -184,6 +197,17 @@ TEST(TableOptions, DefaultsAndStoredOnlyWhenDifferent) {
   EXPECT_EQ(o.XbeRecordCache(), rcStandard);
   EXPECT_EQ(o.XbeIndexPageSize(), 0);
   EXPECT_EQ(o.OwnerDataSet(), &t);
+  // The page size lies between 0 and 8192, in code and in a stored description.
+  TXbeTableOptions& options = t.XbeTableOptions();
+  options.SetXbeIndexPageSize(8192);
+  for (int refused : {-1, 8193, 65536}) {
+    EXPECT_THROW(options.SetXbeIndexPageSize(refused), EXBEDatabaseError) << refused;
+    EXPECT_THROW(TXbeTableOptions::StaticClassInfo().FindProperty("XbeIndexPageSize")->SetOrdinal(options, refused),
+                 rtl::Exception)
+        << refused;
+  }
+  EXPECT_EQ(options.XbeIndexPageSize(), 8192);
+  options.SetXbeIndexPageSize(0);
   const auto& info = TXbeTableOptions::StaticClassInfo();
   for (const classes::TPropInfo* p : info.Properties())
     EXPECT_TRUE(p->IsDefaultValue(const_cast<TXbeTableOptions&>(o))) << p->Name();

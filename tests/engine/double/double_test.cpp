@@ -362,6 +362,26 @@ TEST_F(DoubleIndexes, ChoosingAndFallingBackFromTheActiveIndex) {
   EXPECT_EQ(t->IndexFiles().Count(), 0);
 }
 
+// An engine that writes 0 into the handle before refusing (as ours once did) must not leave
+// the dataset navigating through handle 0; an unnamed default index is refused the same way.
+TEST_F(DoubleIndexes, ARefusedIndexLeavesTheDataSetOnItsOrder) {
+  fake::E().zeroHandleOnFailure = true;
+  auto t = Table("F:\\IDX6");
+  t->IndexFiles().Add("A.NTX");
+  t->Open();
+  t->SetIndexName("BYNAME");
+  const XBEHANDLE byName = t->ActiveHandle();
+  for (const char* name : {"NOPE", "XBE_DEFAULT"}) {
+    SCOPED_TRACE(name);
+    EXPECT_EQ(MessageOf([&] { t->SetIndexName(name); }), "EmUso: Error 6017: index failure");
+    EXPECT_EQ(t->IndexName(), "BYNAME");
+    EXPECT_EQ(t->ActiveIndexKind(), IndexKindNamed);
+    EXPECT_EQ(t->ActiveHandle(), byName);
+    EXPECT_NO_THROW(t->First());
+    EXPECT_NO_THROW(t->Last());
+  }
+}
+
 TEST_F(DoubleIndexes, RecordNumbersAndCountsWithAnActiveIndex) {
   fake::E().tableType = 3;
   fake::E().recordCount = 10;
@@ -507,6 +527,33 @@ TEST_F(Double, PersistentFieldsAtOpen) {
   EXPECT_EQ(dynamic_cast<TXbeStringField*>(ci), nullptr);  // a plain string field is left alone
   t.Close();
   EXPECT_EQ(t.FieldCount(), 2);  // persistent fields outlive the close
+}
+
+// A persistent field narrower or wider than its column would read or write past its value:
+// binding refuses it with the framework's size error and the table stays closed.
+TEST_F(Double, PersistentFieldsOfAnotherSizeAreRefused) {
+  fake::E().fields = {{4, 10, 0, "NAME"}, {16, 4, 0, "RAW"}};
+  struct Case {
+    bool bytes;
+    int size;
+    const char* message;
+  };
+  for (const Case& c : {Case{false, 4, "Tabela: Tamanho incompat\xEDvel para o campo 'NAME', esperado: 10 atual: 4"},
+                        Case{false, 12, "Tabela: Tamanho incompat\xEDvel para o campo 'NAME', esperado: 10 atual: 12"},
+                        Case{true, 2, "Tabela: Tamanho incompat\xEDvel para o campo 'RAW', esperado: 4 atual: 2"}}) {
+    SCOPED_TRACE(c.message);
+    TXbeTable t(nullptr);
+    t.SetName("Tabela");
+    t.SetDatabaseName("F:\\SIZES");
+    t.SetTableName("T");
+    db::TField* field = c.bytes ? static_cast<db::TField*>(new db::TBytesField(&t)) : new db::TStringField(&t);
+    field->SetFieldName(c.bytes ? "RAW" : "NAME");
+    field->SetSize(c.size);
+    field->SetDataSet(&t);
+    EXPECT_EQ(MessageOf([&] { t.Open(); }), c.message);
+    EXPECT_FALSE(t.Active());
+    EXPECT_EQ(t.TableHandle(), 0xFFFFFFFFu);
+  }
 }
 
 class TSettingsHost : public classes::TComponent {

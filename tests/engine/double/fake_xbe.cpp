@@ -56,6 +56,13 @@ XBERESULT Scripted(const char* name) {
   return it->second;
 }
 
+XBERESULT CheckHandle(XBEHANDLE h) {
+  if (h != 0 && h != 0xFFFFFFFFu) return 0;
+  E().lastCode = 6001;
+  E().lastText = "Error 6001: Invalid handle " + std::to_string(h) + ".";
+  return 6001;
+}
+
 std::uint32_t OffsetOf(std::uint16_t ordinal) {
   std::uint32_t offset = 1;
   for (std::uint16_t i = 1; i < ordinal; ++i) offset += E().fields[i - 1].length;
@@ -215,13 +222,22 @@ XBERESULT XbeConvertStringToJulian(const char* text, uint16_t length, double* ju
   *julian = d + (153 * mm + 2) / 5 + 365 * yy + yy / 4 - yy / 100 + yy / 400 - 32045;
   return 0;
 }
-XBERESULT XbeGotoTop(XBEHANDLE) { FAKE(XbeGotoTop); return 0; }
-XBERESULT XbeGotoBottom(XBEHANDLE) { FAKE(XbeGotoBottom); return 0; }
-XBERESULT XbeGotoBOF(XBEHANDLE) { FAKE(XbeGotoBOF); return 0; }
-XBERESULT XbeSkip(XBEHANDLE, int32_t count) { FAKE(XbeSkip, count); return 0; }
+// Like the real engine, navigation refuses a handle that no open table or order has.
+#define FAKE_HANDLE(h)                                  \
+  if (XBERESULT r = fake::CheckHandle(h)) return r
+
+XBERESULT XbeGotoTop(XBEHANDLE h) { FAKE(XbeGotoTop); FAKE_HANDLE(h); return 0; }
+XBERESULT XbeGotoBottom(XBEHANDLE h) { FAKE(XbeGotoBottom); FAKE_HANDLE(h); return 0; }
+XBERESULT XbeGotoBOF(XBEHANDLE h) { FAKE(XbeGotoBOF); FAKE_HANDLE(h); return 0; }
+XBERESULT XbeSkip(XBEHANDLE h, int32_t count) { FAKE(XbeSkip, count); FAKE_HANDLE(h); return 0; }
 XBERESULT XbeAtEOF(XBEHANDLE, uint16_t* v) { FAKE(XbeAtEOF); *v = 1; return 0; }
 XBERESULT XbeAtBOF(XBEHANDLE, uint16_t* v) { FAKE(XbeAtBOF); *v = 1; return 0; }
-XBERESULT XbeIsRecordVisible(XBEHANDLE, uint16_t* v) { FAKE(XbeIsRecordVisible); *v = 1; return 0; }
+XBERESULT XbeIsRecordVisible(XBEHANDLE h, uint16_t* v) {
+  FAKE(XbeIsRecordVisible);
+  FAKE_HANDLE(h);
+  *v = 1;
+  return 0;
+}
 XBERESULT XbeGotoRecord(XBEHANDLE, uint32_t n) { FAKE(XbeGotoRecord, n); return 0; }
 XBERESULT XbeGetRecordNum(XBEHANDLE, uint16_t, uint32_t* n) { FAKE(XbeGetRecordNum); *n = 0; return 0; }
 XBERESULT XbeGetKeyNum(XBEHANDLE, uint16_t, uint32_t* n) { FAKE(XbeGetKeyNum); *n = 0; return 0; }
@@ -230,8 +246,13 @@ XBERESULT XbeGetRecordCount(XBEHANDLE h, uint16_t mode, uint32_t* n) {
   *n = E().recordCount;
   return 0;
 }
-XBERESULT XbeGetRelKeyPos(XBEHANDLE, double* p) { FAKE(XbeGetRelKeyPos); *p = 0; return 0; }
-XBERESULT XbeSetRelKeyPos(XBEHANDLE, double p) { FAKE(XbeSetRelKeyPos, p); return 0; }
+XBERESULT XbeGetRelKeyPos(XBEHANDLE h, double* p) {
+  FAKE(XbeGetRelKeyPos);
+  FAKE_HANDLE(h);
+  *p = 0;
+  return 0;
+}
+XBERESULT XbeSetRelKeyPos(XBEHANDLE h, double p) { FAKE(XbeSetRelKeyPos, p); FAKE_HANDLE(h); return 0; }
 XBERESULT XbeGetBookmarkLength(XBEHANDLE, uint32_t* length) { FAKE(XbeGetBookmarkLength); *length = 4; return 0; }
 XBERESULT XbeGetBookmark60(XBEHANDLE, void* b, uint32_t* length) {
   FAKE(XbeGetBookmark60);
@@ -309,12 +330,15 @@ XBERESULT XbeCloseIndex(XBEHANDLE order) {
 }
 XBERESULT XbeGetIndexHandle(XBEHANDLE, const char* name, XBEHANDLE* order) {
   FAKE(XbeGetIndexHandle, name);
-  for (auto& o : E().orders)
-    if (Upper(o.name) == Upper(name ? name : "")) {
-      *order = o.handle;
-      return 0;
-    }
-  return Fail(6012);
+  // As the real engine: an empty name names no order, and a failure leaves the handle alone.
+  if (name != nullptr && *name != '\0')
+    for (auto& o : E().orders)
+      if (Upper(o.name) == Upper(name)) {
+        *order = o.handle;
+        return 0;
+      }
+  if (E().zeroHandleOnFailure) *order = 0;
+  return Fail(6017);
 }
 XBERESULT XbeGetIndexName(XBEHANDLE order, char* name, uint16_t* length) {
   FAKE(XbeGetIndexName);

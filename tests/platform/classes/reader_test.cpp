@@ -236,7 +236,20 @@ INSTANTIATE_TEST_SUITE_P(
         ErrorCase{"odd hexadecimal digits", "object Q: TTestQuery\nData = {ABC}\nend", "linha 3", ErrorCase::Parser},
         ErrorCase{"bad number", "object Widget1: TTestWidget\nCount = 12ab\nend", "linha 3", ErrorCase::Parser},
         ErrorCase{"item outside a collection value", "object Widget1: TTestWidget\nItems = < Name = 'x' >\nend",
-                  "'item' esperado", ErrorCase::Parser}),
+                  "'item' esperado", ErrorCase::Parser},
+        // Nesting deep enough to exhaust the stack is refused while parsing.
+        ErrorCase{"lists nested 20000 deep",
+                  "object Widget1: TTestWidget\nLines.Strings = " + std::string(20000, '(') + std::string(20000, ')') +
+                      "\nend",
+                  "aninhamento com mais de 256", ErrorCase::Parser},
+        ErrorCase{"objects nested 20000 deep",
+                  [] {
+                    std::string body;
+                    for (int i = 0; i < 20000; ++i) body += "object W" + std::to_string(i) + ": TTestWidget\n";
+                    for (int i = 0; i < 20000; ++i) body += "end\n";
+                    return body;
+                  }(),
+                  "aninhamento com mais de 256", ErrorCase::Parser}),
     [](const ::testing::TestParamInfo<ErrorCase>& info) {
       std::string name;
       for (const char* p = info.param.what; *p; ++p) name += std::isalnum(static_cast<unsigned char>(*p)) ? *p : '_';

@@ -395,12 +395,23 @@ TEST(ErrorBox, AnExceptionInOnCreateIsShownAndTheFormStillComes) {
   EXPECT_EQ(driver.Boxes()[0].caption, "Assistente de Configuração"_ansi);
 }
 
-TEST(ReadingForms, AnUnknownPropertyIsAReadErrorAndNoFormIsLeft) {
+// A description that cannot be read is an error like any other: the application shows it in its
+// error box, and no form is left.
+TEST(ReadingForms, AnUnknownPropertyIsShownInTheErrorBoxAndNoFormIsLeft) {
   HeadlessDriver driver;
-  EXPECT_THROW(driver.App().CreateForm<TDialogForm>("object FConfig: TDialogForm\n  Nonsense = 1\nend\n"),
-               rtl::Exception);
+  driver.App().SetTitle(std::string("Programa"));
+  TDialogForm* reference = nullptr;
+  EXPECT_EQ(driver.App().CreateForm<TDialogForm>("object FConfig: TDialogForm\n  Nonsense = 1\nend\n", &reference),
+            nullptr);
+  EXPECT_EQ(reference, nullptr);
+  ASSERT_EQ(driver.Boxes().size(), 1u);
+  EXPECT_EQ(driver.Boxes()[0].kind, BoxRequest::Error);
+  EXPECT_EQ(driver.Boxes()[0].caption, "Programa");
+  EXPECT_NE(driver.Boxes()[0].text.find("Nonsense"), std::string::npos) << driver.Boxes()[0].text;
+  EXPECT_EQ(driver.App().ErrorBoxCount(), 1);
   EXPECT_EQ(Screen->FormCount(), 0);
   EXPECT_EQ(driver.App().MainForm(), nullptr);
+  driver.App().Run();  // nothing to run
 }
 
 TEST(ConsoleRun, MemoLinesAndBoxesGoToStandardOutputInUtf8) {

@@ -327,7 +327,7 @@ TEST_F(PeopleOrders, ConditionsAndUniqueOrdersDecideVisibility) {
   EXPECT_EQ(Walk(t_, cond), Reference("PEOFOR", false));
   uint16_t custom = 9;
   EXPECT_EQ(XbeIsIndexCustom(cond, &custom), 5017u);
-  EXPECT_EQ(custom, 0);
+  EXPECT_EQ(custom, 9);
   uint32_t flags = 9;
   XBE_OK(XbeGetIndexFlags(cond, &flags));
   EXPECT_EQ(flags, 0u);
@@ -424,8 +424,6 @@ TEST_F(PeopleOrders, OrderHandlesAreListedNamedAndClosedByFile) {
   XBE_OK(XbeGetIndexHandle(t_, "PeoDat", &h));
   EXPECT_EQ(h, orders_["peodat"]);
   EXPECT_EQ(XbeGetIndexHandle(t_, "NOSUCH", &h), 6017u);
-  XBE_OK(XbeGetIndexHandle(t_, nullptr, &h));
-  EXPECT_EQ(h, 0u);
   char name[260];
   uint16_t length = sizeof name;
   XBE_OK(XbeGetIndexFilename(orders_["peodat"], XBE_INDEX_FILE_NAME, name, &length));
@@ -469,3 +467,52 @@ TEST(IndexOrders, AKeyThatDoesNotFitTheTableIsRefused) {
 }
 
 }  // namespace
+
+// A call that fails writes none of its outputs, so a caller's handle, flag or number stays what
+// it was (the only exception is the size a 5005 reports).
+TEST_F(PeopleOrders, FailingCallsLeaveTheirOutputsAlone) {
+  const XBEHANDLE order = orders_["peonom"];
+  XBEHANDLE h = 777;
+  for (const char* name : {"NOSUCH", ""}) {
+    EXPECT_EQ(XbeGetIndexHandle(t_, name, &h), 6017u) << name;
+    EXPECT_EQ(h, 777u) << name;
+  }
+  EXPECT_EQ(XbeGetIndexHandle(t_, nullptr, &h), 6017u);
+  EXPECT_EQ(h, 777u);
+
+  uint16_t flag = 9;
+  EXPECT_EQ(XbeIsIndexCustom(order, &flag), 5017u);
+  EXPECT_EQ(XbeSeek(order, "A", 1, XBE_TEXT_KEY, 0, &flag), 6010u);
+  EXPECT_EQ(flag, 9);
+
+  double position = 0.25;
+  XBE_OK(XbeGotoBottom(order));
+  XBE_OK(XbeSkip(order, 1));  // past the end: no key
+  EXPECT_EQ(XbeGetRelKeyPos(order, &position), 5041u);
+  EXPECT_EQ(position, 0.25);
+
+  XBEHANDLE table = 777;
+  EXPECT_EQ(XbeOpenTable(conn_->handle(), (conn_->directory() + "\\NOSUCH").c_str(), nullptr, XBE_NTX, XBE_ANSI,
+                         0, 1, 0, &table),
+            6002u);
+  EXPECT_EQ(table, 777u);
+
+  // A catalogue search whose first name does not fit gives no search handle and leaves the
+  // buffer alone; the length reports the room needed.
+  char name[2] = {'x', 'x'};
+  uint16_t length = sizeof name;
+  XBEHANDLE search = 777;
+  EXPECT_EQ(XbeFindFirstTable(conn_->handle(), (conn_->directory() + "\\*.dbf").c_str(), name, &length, &search),
+            5005u);
+  EXPECT_EQ(search, 777u);
+  EXPECT_EQ(name[0], 'x');
+  EXPECT_GT(length, sizeof name);
+
+  // Of two texts, the second not fitting: the first buffer is not written either.
+  char date[32] = "unchanged", time[2] = "";
+  uint16_t dateLength = sizeof date, timeLength = sizeof time;
+  uint32_t ms = 123;
+  EXPECT_EQ(XbeGetServerTime(conn_->handle(), date, &dateLength, &ms, time, &timeLength), 5005u);
+  EXPECT_STREQ(date, "unchanged");
+  EXPECT_EQ(ms, 123u);
+}
