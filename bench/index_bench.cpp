@@ -1,15 +1,24 @@
-// Seeks per second and an ordered full walk through an NTX order of a generated table of
-// 1,000,000 records, printed as a ratio to the natural-order walk of the same table.
-//   bench_index [records] [scratch directory]
+// Seeks and walks on a generated table of 1,000,000 records with two NTX orders (a numeric
+// and a character key): hard seeks per second of random existing keys, ordered and natural
+// walks reading every field, in a shared and in an exclusive open, and the memory they need.
+//   bench_index [records] [seeks] [phases] [scratch directory]
+// phases: a comma list of numseek, charseek, ordered, natural, exclusive (default: all of them);
+// "none" only prepares the files (a baseline for system-call counts). Under callgrind each phase
+// is one function (RunNumericSeeks, RunCharacterSeeks, RunOrderedWalk, RunNaturalWalk), so
+// --toggle-collect gives its instructions; see bench/README.md.
 #include <fcntl.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "platform/xbe/index_create.h"
 #include "platform/xbe/table_create.h"
@@ -26,15 +35,24 @@ void Check(bool ok, const char* what) {
   }
 }
 
-// Record r holds NOME "NAME<k>" with k a scrambled r, so key order differs from record order.
-std::string NameOf(std::uint32_t r, std::uint32_t records) {
-  const std::uint64_t k = (static_cast<std::uint64_t>(r) * 2654435761u) % (records * 7ull + 13);
-  return "NAME" + std::to_string(k);
+// Record r holds CODIGO k and NOME "NAME<k>" with k a scrambled r, so key order differs from
+// record order.
+std::uint64_t CodeOf(std::uint32_t r, std::uint32_t records) {
+  return (static_cast<std::uint64_t>(r) * 2654435761u) % (records * 7ull + 13);
 }
+std::string NameOf(std::uint32_t r, std::uint32_t records) { return "NAME" + std::to_string(CodeOf(r, records)); }
 
+// Eight fields of the usual kinds.
 void Generate(const fs::path& dir, std::uint32_t records) {
   xbe::CreateTable((dir / "BIG").string(), xbe::TableType::kNtx,
-                   {{"CODIGO", 2, 8, 0}, {"NOME", 4, 30, 0}, {"VALOR", 2, 12, 2}});
+                   {{"CODIGO", 2, 8, 0},
+                    {"NOME", 4, 30, 0},
+                    {"VALOR", 2, 12, 2},
+                    {"CIDADE", 4, 25, 0},
+                    {"UF", 4, 2, 0},
+                    {"ATIVO", 1, 1, 0},
+                    {"DTCAD", 3, 8, 0},
+                    {"QTDE", 2, 6, 0}});
   const int dbf = ::open((dir / "BIG.dbf").c_str(), O_RDWR);
   Check(dbf >= 0, "open the generated file");
   char head[12];
@@ -43,9 +61,11 @@ void Generate(const fs::path& dir, std::uint32_t records) {
   const std::uint16_t recordLength = static_cast<std::uint8_t>(head[10]) | static_cast<std::uint8_t>(head[11]) << 8;
   std::string chunk;
   std::uint64_t pos = headerLength;
-  char rec[128];
+  char rec[256];
   for (std::uint32_t r = 1; r <= records; ++r) {
-    std::snprintf(rec, sizeof rec, " %8u%-30s%12.2f", r, NameOf(r, records).c_str(), (r % 100000) / 7.0);
+    std::snprintf(rec, sizeof rec, " %8llu%-30s%12.2f%-25s%-2s%c%08u%6u",
+                  static_cast<unsigned long long>(CodeOf(r, records)), NameOf(r, records).c_str(),
+                  (r % 100000) / 7.0, "SAO PAULO", "SP", r % 2 ? 'T' : 'F', 19900101 + r % 28, r % 1000);
     chunk.append(rec, recordLength);
     if (chunk.size() >= (1u << 20) || r == records) {
       Check(::pwrite(dbf, chunk.data(), chunk.size(), static_cast<off_t>(pos)) == static_cast<ssize_t>(chunk.size()),
@@ -59,68 +79,171 @@ void Generate(const fs::path& dir, std::uint32_t records) {
   ::close(dbf);
 }
 
+XBEHANDLE OpenTable(XBEHANDLE conn, const fs::path& dir, std::uint32_t options) {
+  XBEHANDLE table = 0;
+  Check(XbeOpenTable(conn, (dir / "BIG").c_str(), nullptr, XBE_NTX, XBE_ANSI, XBE_COMPATIBLE_LOCKING,
+                     XBE_CHECK_RIGHTS, options, &table) == 0,
+        "open the table");
+  return table;
+}
+
+XBEHANDLE OpenOrder(XBEHANDLE table, const fs::path& file) {
+  XBEHANDLE orders[50];
+  std::uint16_t count = 50;
+  Check(XbeOpenIndex(table, file.c_str(), orders, &count) == 0 && count == 1, "open the index");
+  return orders[0];
+}
+
+// Builds both orders in a child process, so that the build's memory stays out of the figures.
+void Prepare(const fs::path& dir, std::uint32_t records) {
+  const pid_t child = ::fork();
+  Check(child >= 0, "fork");
+  if (child == 0) {
+    Generate(dir, records);
+    XBEHANDLE conn = 0;
+    Check(XbeConnect(dir.c_str(), &conn) == 0, "connect");
+    const XBEHANDLE table = OpenTable(conn, dir, XBE_EXCLUSIVE);
+    const auto t0 = std::chrono::steady_clock::now();
+    xbe::CreateNtxIndex(table, (dir / "BIGCOD.ntx").string(), "CODIGO");
+    xbe::CreateNtxIndex(table, (dir / "BIGNOME.ntx").string(), "UPPER(NOME)");
+    std::printf("index builds            %.2f s (two orders)\n",
+                std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count());
+    std::fflush(stdout);
+    XbeCloseTable(table);
+    XbeDisconnect(conn);
+    std::_Exit(0);
+  }
+  int status = 0;
+  Check(::waitpid(child, &status, 0) == child && WIFEXITED(status) && WEXITSTATUS(status) == 0, "prepare the files");
+}
+
 double Seconds(std::chrono::steady_clock::time_point since) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
 }
 
-std::uint32_t WalkAll(XBEHANDLE table, XBEHANDLE handle) {
+// Reads every field of the current record, as a browse does.
+void ReadFields(XBEHANDLE table, std::uint16_t fields) {
+  char buffer[64];
+  for (std::uint16_t f = 1; f <= fields; ++f) {
+    std::uint32_t length = sizeof buffer;
+    Check(XbeGetField(table, XBE_FIELD_ORDINAL(f), buffer, &length, 0) == 0, "read a field");
+  }
+}
+
+__attribute__((noipa)) std::uint32_t RunWalk(XBEHANDLE table, XBEHANDLE handle, std::uint16_t fields) {
   std::uint32_t n = 0;
   Check(XbeGotoTop(handle) == 0, "top");
-  for (std::uint16_t eof = 0; XbeAtEOF(table, &eof) == 0 && !eof; ++n) Check(XbeSkip(handle, 1) == 0, "skip");
+  for (std::uint16_t eof = 0; XbeAtEOF(table, &eof) == 0 && !eof; ++n) {
+    ReadFields(table, fields);
+    Check(XbeSkip(handle, 1) == 0, "skip");
+  }
   return n;
+}
+__attribute__((noipa)) std::uint32_t RunNaturalWalk(XBEHANDLE table, std::uint16_t fields) {
+  return RunWalk(table, table, fields);
+}
+__attribute__((noipa)) std::uint32_t RunOrderedWalk(XBEHANDLE table, XBEHANDLE order, std::uint16_t fields) {
+  return RunWalk(table, order, fields);
+}
+
+int Seeks(XBEHANDLE order, const std::vector<std::string>& keys) {
+  int found = 0;
+  for (const std::string& key : keys) {
+    std::uint16_t hit = 0;
+    Check(XbeSeek(order, key.data(), static_cast<std::uint16_t>(key.size()), XBE_TEXT_KEY, XBE_HARD_SEEK, &hit) == 0,
+          "seek");
+    found += hit;
+  }
+  return found;
+}
+__attribute__((noipa)) int RunNumericSeeks(XBEHANDLE order, const std::vector<std::string>& keys) {
+  return Seeks(order, keys);
+}
+__attribute__((noipa)) int RunCharacterSeeks(XBEHANDLE order, const std::vector<std::string>& keys) {
+  return Seeks(order, keys);
+}
+
+// Resident and peak resident memory of this process (kB), from /proc.
+long StatusKb(const char* field) {
+  std::ifstream in("/proc/self/status");
+  std::string line;
+  while (std::getline(in, line))
+    if (line.rfind(field, 0) == 0) return std::strtol(line.c_str() + std::strlen(field), nullptr, 10);
+  return -1;
+}
+
+bool Wants(const std::string& phases, const char* phase) {
+  return phases == "all" || ("," + phases + ",").find(std::string(",") + phase + ",") != std::string::npos;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
   const std::uint32_t records = argc > 1 ? static_cast<std::uint32_t>(std::strtoul(argv[1], nullptr, 10)) : 1000000;
-  const fs::path dir = argc > 2 ? fs::path(argv[2]) : fs::temp_directory_path() / "tulmevara_bench_index";
+  const int seeks = argc > 2 ? std::atoi(argv[2]) : 200000;
+  const std::string phases = argc > 3 ? argv[3] : "all";
+  const fs::path dir = argc > 4 ? fs::path(argv[4]) : fs::temp_directory_path() / "tulmevara_bench_index";
   fs::remove_all(dir);
   fs::create_directories(dir);
-  Generate(dir, records);
-
-  XBEHANDLE conn = 0, table = 0;
-  Check(XbeConnect(dir.c_str(), &conn) == 0, "connect");
-  Check(XbeOpenTable(conn, (dir / "BIG").c_str(), nullptr, XBE_NTX, XBE_ANSI, XBE_COMPATIBLE_LOCKING, XBE_CHECK_RIGHTS,
-                     0, &table) == 0,
-        "open the table");
-  auto t0 = std::chrono::steady_clock::now();
-  xbe::CreateNtxIndex(table, (dir / "BIGNOME.ntx").string(), "UPPER(NOME)");
-  const double build = Seconds(t0);
-  XBEHANDLE orders[50];
-  std::uint16_t count = 50;
-  Check(XbeOpenIndex(table, (dir / "BIGNOME.ntx").c_str(), orders, &count) == 0, "open the index");
-  const XBEHANDLE order = orders[0];
-
-  t0 = std::chrono::steady_clock::now();
-  const std::uint32_t natural = WalkAll(table, table);
-  const double naturalTime = Seconds(t0);
-  t0 = std::chrono::steady_clock::now();
-  const std::uint32_t ordered = WalkAll(table, order);
-  const double orderedTime = Seconds(t0);
-  Check(natural == records && ordered == records, "both walks see every record");
+  std::printf("records                 %u\n", records);
+  std::fflush(stdout);
+  Prepare(dir, records);
 
   std::mt19937 rng(7);
-  const int seeks = 100000;
-  int found = 0;
-  t0 = std::chrono::steady_clock::now();
+  std::vector<std::string> numericKeys, characterKeys;
   for (int i = 0; i < seeks; ++i) {
-    const std::string key = NameOf(1 + rng() % records, records);
-    std::uint16_t hit = 0;
-    Check(XbeSeek(order, key.data(), static_cast<std::uint16_t>(key.size()), XBE_TEXT_KEY, XBE_HARD_SEEK, &hit) == 0,
-          "seek");
-    found += hit;
+    const std::uint32_t r = 1 + rng() % records;
+    numericKeys.push_back(std::to_string(CodeOf(r, records)));
+    characterKeys.push_back(NameOf(r, records));
   }
-  const double seekTime = Seconds(t0);
-  Check(found == seeks, "every seek finds its key");
 
-  std::printf("records                 %u\n", records);
-  std::printf("index build             %.2f s\n", build);
-  std::printf("natural walk            %.2f s (%.0f records/s)\n", naturalTime, records / naturalTime);
-  std::printf("ordered walk            %.2f s (%.0f records/s)\n", orderedTime, records / orderedTime);
-  std::printf("ordered / natural       %.2f\n", orderedTime / naturalTime);
-  std::printf("seeks                   %.0f per second\n", seeks / seekTime);
-  XbeCloseTable(table);
+  XBEHANDLE conn = 0;
+  Check(XbeConnect(dir.c_str(), &conn) == 0, "connect");
+  const long rssBefore = StatusKb("VmRSS:");
+  {
+    const XBEHANDLE table = OpenTable(conn, dir, 0);
+    std::uint16_t fields = 0;
+    Check(XbeGetNumFields(table, &fields) == 0, "field count");
+    const XBEHANDLE byCode = OpenOrder(table, dir / "BIGCOD.ntx");
+    const XBEHANDLE byName = OpenOrder(table, dir / "BIGNOME.ntx");
+    if (Wants(phases, "numseek")) {
+      const auto t0 = std::chrono::steady_clock::now();
+      Check(RunNumericSeeks(byCode, numericKeys) == seeks, "every numeric seek finds its key");
+      const double t = Seconds(t0);
+      std::printf("numeric seeks           %.0f per second (%d in %.2f s)\n", seeks / t, seeks, t);
+    }
+    if (Wants(phases, "charseek")) {
+      const auto t0 = std::chrono::steady_clock::now();
+      Check(RunCharacterSeeks(byName, characterKeys) == seeks, "every character seek finds its key");
+      const double t = Seconds(t0);
+      std::printf("character seeks         %.0f per second (%d in %.2f s)\n", seeks / t, seeks, t);
+    }
+    if (Wants(phases, "ordered")) {
+      const auto t0 = std::chrono::steady_clock::now();
+      Check(RunOrderedWalk(table, byCode, fields) == records, "the ordered walk sees every record");
+      const double t = Seconds(t0);
+      std::printf("ordered walk (shared)   %.0f records per second (%.2f s)\n", records / t, t);
+    }
+    if (Wants(phases, "natural")) {
+      const auto t0 = std::chrono::steady_clock::now();
+      Check(RunNaturalWalk(table, fields) == records, "the natural walk sees every record");
+      const double t = Seconds(t0);
+      std::printf("natural walk (shared)   %.0f records per second (%.2f s)\n", records / t, t);
+    }
+    XbeCloseTable(table);
+  }
+  if (Wants(phases, "exclusive")) {
+    const XBEHANDLE table = OpenTable(conn, dir, XBE_EXCLUSIVE);
+    std::uint16_t fields = 0;
+    Check(XbeGetNumFields(table, &fields) == 0, "field count");
+    const auto t0 = std::chrono::steady_clock::now();
+    Check(RunNaturalWalk(table, fields) == records, "the exclusive walk sees every record");
+    const double t = Seconds(t0);
+    std::printf("natural walk (exclusive) %.0f records per second (%.2f s)\n", records / t, t);
+    XbeCloseTable(table);
+  }
+  std::printf("memory                  peak %ld kB resident; %ld kB more than before the table was opened\n",
+              StatusKb("VmHWM:"), StatusKb("VmHWM:") - rssBefore);
   XbeDisconnect(conn);
   fs::remove_all(dir);
   return 0;

@@ -160,9 +160,8 @@ XBERESULT XbeGetNumFields(XBEHANDLE table, uint16_t* count) {
   });
 }
 
-XBERESULT XbeCacheRecords(XBEHANDLE table, uint16_t) {
-  // Records are read at every move, so other users' writes show; no read-ahead is kept.
-  return Guarded([&] { TableOf(table); });
+XBERESULT XbeCacheRecords(XBEHANDLE table, uint16_t records) {
+  return Guarded([&] { TableOf(table).CacheRecords(records); });
 }
 
 XBERESULT XbeGetLastAutoinc(XBEHANDLE table, uint32_t* value) {

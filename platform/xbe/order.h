@@ -23,18 +23,23 @@ class Order {
   virtual int Compare(const RecordView& a, const RecordView& b) = 0;
 };
 
+// Record-number order. `recordCount` asks the file; `knownCount` is the count last seen, below
+// which records never go away, so that a walk asks the file only at the end it knew.
 class NaturalOrder final : public Order {
  public:
-  explicit NaturalOrder(std::function<std::uint32_t()> recordCount) : count_(std::move(recordCount)) {}
+  NaturalOrder(std::function<std::uint32_t()> recordCount, std::function<std::uint32_t()> knownCount)
+      : count_(std::move(recordCount)), known_(std::move(knownCount)) {}
   std::uint32_t First() override { return count_() > 0 ? 1 : 0; }
   std::uint32_t Last() override { return count_(); }
   std::uint32_t Next(const RecordView& current) override {
     const std::uint32_t n = current.RecordNumber() + 1;
+    if (n <= known_()) return n;
     return n <= count_() ? n : 0;
   }
   std::uint32_t Prior(const RecordView& current) override {
     const std::uint32_t r = current.RecordNumber();
     if (r == 0) return 0;
+    if (r - 1 <= known_()) return r - 1;
     return r - 1 <= count_() ? r - 1 : count_();
   }
   int Compare(const RecordView& a, const RecordView& b) override {
@@ -43,6 +48,7 @@ class NaturalOrder final : public Order {
 
  private:
   std::function<std::uint32_t()> count_;
+  std::function<std::uint32_t()> known_;
 };
 
 }  // namespace xbe

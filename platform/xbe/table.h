@@ -4,7 +4,8 @@
 // Each handle has its own open file descriptions, so its locks belong to it alone (closing one
 // handle never drops another's) and two handles in one process exclude each other exactly as
 // two processes do. Records are read from the file at every move, so the writes of other
-// handles and processes show at once.
+// handles and processes show at once; only exclusive handles and those whose caller asked for
+// it (CacheRecords) read ahead in blocks.
 #pragma once
 #include <cstdint>
 #include <functional>
@@ -19,6 +20,7 @@
 #include "platform/xbe/memo_store.h"
 #include "platform/xbe/order.h"
 #include "platform/xbe/raw_file.h"
+#include "platform/xbe/record_read_ahead.h"
 #include "platform/xbe/record_hooks.h"
 #include "platform/xbe/table_files.h"
 
@@ -75,6 +77,9 @@ class Table {
 
   // Counts: the records in the file now (other writers' appends included).
   std::uint32_t RecordCount();
+  // The count RecordCount() last saw. Records below it stay (only an append taken back before
+  // it was written shortens the file), so walks need not ask the file again.
+  std::uint32_t KnownRecordCount() const { return knownCount_; }
   // Records the order shows, with deleted-record visibility; filters too unless told otherwise.
   std::uint32_t CountVisible(Order& order, bool withFilters = true);
 
@@ -112,6 +117,9 @@ class Table {
   bool HasCurrentRecord() const { return cursor_.OnRecord() || pending_ == Pending::kAppend; }
   std::uint32_t CurrentRecordNumber() const { return cursor_.recno; }
   void Refresh();
+  // Read-ahead of `records` records on a shared handle (0 or 1: none; exclusive handles always
+  // read ahead).
+  void CacheRecords(std::uint16_t records);
   std::uint32_t RecordCrc();
   std::string NullRecord() const;
 
@@ -151,7 +159,8 @@ class Table {
   class ChangeBracket;
 
   Table() = default;
-  void Load(std::uint32_t recno);
+  // Makes `recno` current; false when the file now ends before it (an append taken back).
+  bool Load(std::uint32_t recno);
   void SetAtEof();
   void SetAtBof();
   // Deleted-record visibility and the order's own conditions; the filters too unless told otherwise.
@@ -161,7 +170,11 @@ class Table {
   bool LandVisible(Order& order, std::uint32_t recno, bool forward);
   // Where record `recno` (1-based; count + 1 for the end) starts in the DBF file.
   std::uint64_t RecordOffset(std::uint32_t recno) const;
+  // The record as the file holds it now (no read-ahead).
   std::string ReadImage(std::uint32_t recno);
+  // The record's bytes for navigation, through the read-ahead when there is one; null when the
+  // file ends before it.
+  const char* RecordBytes(std::uint32_t recno);
   void FlushPending();
   void BeginEdit();
   std::string& EditImage();
@@ -189,6 +202,9 @@ class Table {
   bool modified_ = false;
   bool modifiedBeforeAppend_ = false;
   std::uint32_t lastAutoInc_ = 0;
+  std::uint32_t knownCount_ = 0;
+  RecordReadAhead readAhead_;
+  std::string scratch_;  // a record read without read-ahead
 
   Cursor cursor_;
   std::string current_;  // the current record as read

@@ -18,12 +18,28 @@ std::string Table::ReadImage(std::uint32_t recno) {
   return image;
 }
 
-void Table::Load(std::uint32_t recno) {
-  current_ = ReadImage(recno);
+const char* Table::RecordBytes(std::uint32_t recno) {
+  const std::uint32_t length = header_.recordLength;
+  if (readAhead_.Enabled()) return readAhead_.Find(dbf_, header_.headerLength, length, recno);
+  scratch_.resize(length);
+  return dbf_.ReadAt(RecordOffset(recno), scratch_.data(), length) == length ? scratch_.data() : nullptr;
+}
+
+bool Table::Load(std::uint32_t recno) {
+  const char* bytes = RecordBytes(recno);
+  if (bytes == nullptr) {
+    // Another program took back the append that made this record: the walk ends before it.
+    if (recno > RecordCount()) return false;
+    scratch_.resize(header_.recordLength);
+    dbf_.ReadExact(RecordOffset(recno), scratch_.data(), scratch_.size());  // raises: the file is cut short
+    bytes = scratch_.data();
+  }
+  current_.assign(bytes, header_.recordLength);
   cursor_.recno = recno;
   cursor_.bof = false;
   cursor_.eof = false;
   currentView_->Reset(&current_, recno);
+  return true;
 }
 
 void Table::SetAtEof() {
@@ -53,7 +69,11 @@ bool Table::Visible(Order& order, const RecordView& view, bool withFilters) {
 
 bool Table::LandVisible(Order& order, std::uint32_t recno, bool forward) {
   for (std::uint32_t r = recno; r != 0; r = forward ? order.Next(*currentView_) : order.Prior(*currentView_)) {
-    Load(r);
+    if (!Load(r)) {
+      if (forward) return false;
+      r = std::min(r - 1, RecordCount());  // backwards: the last record there is now
+      if (r == 0 || !Load(r)) return false;
+    }
     if (Visible(order, *currentView_)) return true;
   }
   return false;
@@ -90,7 +110,10 @@ void Table::GotoBOF(Order& order) {
 void Table::Skip(Order& order, std::int32_t count) {
   FlushPending();
   if (count == 0) {
-    if (cursor_.OnRecord()) Load(cursor_.recno);
+    if (cursor_.OnRecord()) {
+      readAhead_.Drop();  // a re-read asks the file
+      if (!Load(cursor_.recno)) SetAtEof();
+    }
     return;
   }
   for (; count > 0; --count) {
@@ -121,11 +144,10 @@ void Table::Skip(Order& order, std::int32_t count) {
 
 bool Table::GotoRecord(std::uint32_t recno) {
   FlushPending();
-  if (recno == 0 || recno > RecordCount()) {
+  if (recno == 0 || (recno > knownCount_ && recno > RecordCount()) || !Load(recno)) {
     SetAtEof();
     return false;
   }
-  Load(recno);
   return true;
 }
 

@@ -55,7 +55,9 @@ std::unique_ptr<Table> Table::Open(const OpenRequest& request) {
 
   t->scheme_ = std::make_unique<LockScheme>(t->lockType_, t->type_);
   Table* self = t.get();
-  t->natural_ = std::make_unique<NaturalOrder>([self] { return self->RecordCount(); });
+  t->natural_ = std::make_unique<NaturalOrder>([self] { return self->RecordCount(); },
+                                               [self] { return self->KnownRecordCount(); });
+  if (t->exclusive_) t->readAhead_.SetBlockSize(RecordReadAhead::kMinBlock);
   t->currentView_ = std::make_unique<ImageView>(*self, &self->current_, 0);
   t->current_ = t->NullRecord();
   t->GotoTop(*t->natural_);
@@ -120,7 +122,8 @@ std::uint32_t Table::RecordCount() {
       header_.recordCount = c;
     }
   }
-  return ReadableRecordCount(header_, dbf_.Size());
+  knownCount_ = ReadableRecordCount(header_, dbf_.Size());
+  return knownCount_;
 }
 
 std::string Table::NullRecord() const {

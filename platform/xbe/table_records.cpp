@@ -105,7 +105,14 @@ const RecordView& Table::CurrentView() const {
 
 void Table::Refresh() {
   if (!cursor_.OnRecord()) Fail(kNoCurrentRecord, "");
-  if (pending_ == Pending::kNone) Load(cursor_.recno);
+  if (pending_ != Pending::kNone) return;
+  readAhead_.Drop();
+  if (!Load(cursor_.recno)) SetAtEof();
+}
+
+void Table::CacheRecords(std::uint16_t records) {
+  if (exclusive_) return;
+  readAhead_.SetBlockSize(records > 1 ? static_cast<std::size_t>(records) * header_.recordLength : 0);
 }
 
 std::uint32_t Table::RecordCrc() {
@@ -221,6 +228,7 @@ void Table::WriteHeaderCount(std::uint32_t count) {
   char c[4];
   std::memcpy(c, &count, 4);
   dbf_.WriteAt(4, c, 4);
+  knownCount_ = count;
 }
 
 std::uint32_t Table::NextAutoInc() {
@@ -263,6 +271,7 @@ void Table::Append() {
       // Reserve the record in the file at once, so its number is ours whoever appends next.
       std::string bytes = image;
       bytes += '\x1A';
+      readAhead_.Drop();
       dbf_.WriteAt(RecordOffset(recno), bytes.data(), bytes.size());
       WriteHeaderCount(recno);
     } catch (...) {
@@ -332,6 +341,7 @@ void Table::Write() {
   ImageView after(*this, &image, recno);
   // The keys first: their locks and page writes are what may fail, the record's place is ours.
   bracket.Apply(change, beforeView, after);
+  readAhead_.Drop();
   dbf_.WriteAt(RecordOffset(recno), image.data(), image.size());
   bracket.Done();
   modified_ = true;
@@ -372,6 +382,7 @@ bool Table::Cancel() {
       HeaderLock lock(*this);
       if (ReadHeaderCount() == recno) {
         // Still the last record: take it back.
+        readAhead_.Drop();
         WriteHeaderCount(recno - 1);
         const std::uint64_t end = RecordOffset(recno);
         dbf_.Truncate(end);
@@ -389,6 +400,7 @@ bool Table::Cancel() {
       ChangeBracket bracket(hooks_);
       ImageView view(*this, &image, recno);
       bracket.Apply(RecordChange::kAppend, nullptr, view);
+      readAhead_.Drop();
       dbf_.WriteAt(RecordOffset(recno), image.data(), image.size());
       bracket.Done();
     }
@@ -421,6 +433,7 @@ void Table::LockRecord(std::uint32_t recno) {
     Fail(kRecordLocked, "Record " + std::to_string(recno) + " of table " + names_.windowsName +
                             " is locked by another user.");
   lockedRecords_.insert(recno);
+  readAhead_.Drop();  // what is read under the lock comes from the file
 }
 
 void Table::UnlockRecord(std::uint32_t recno) {
@@ -439,6 +452,7 @@ void Table::LockFile() {
   if (!dbf_.TryLock(r.start, r.length, true))
     Fail(kRecordLocked, "The table " + names_.windowsName + " has records locked by another user.");
   fileLocked_ = true;
+  readAhead_.Drop();
 }
 
 void Table::UnlockFile() {

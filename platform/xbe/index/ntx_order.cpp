@@ -12,6 +12,7 @@ using ntx::Header;
 using ntx::Item;
 using ntx::kPageSize;
 using ntx::Page;
+using ntx::PageView;
 
 namespace {
 // No valid tree is this deep; a deeper path means pages point back up.
@@ -48,6 +49,7 @@ void NtxOrder::ReadHeader() {
   if (!validPage(h.root)) Fail("the root page lies outside the file");
   if (h.freePage != 0 && !validPage(h.freePage)) h.freePage = 0;  // a lost free list only wastes pages
   header_ = h;
+  pages_.Reset(fileSize_);
   info_.keyExpression = h.keyExpression;
   info_.forExpression = h.forExpression;
   info_.unique = h.unique;
@@ -71,6 +73,22 @@ const Page& NtxOrder::PageAt(std::uint32_t offset) {
   return cache_.emplace(offset, std::move(p)).first->second;
 }
 
+PageView NtxOrder::View(std::uint32_t offset) {
+  if (!dirty_.empty() && dirty_.count(offset)) return PageView(cache_.at(offset), header_);
+  if (const unsigned char* raw = pages_.Find(offset)) return PageView(raw, header_);
+  if (offset < kPageSize || offset % kPageSize != 0 || offset + std::uint64_t{kPageSize} > fileSize_)
+    Fail("a page link points outside the file (offset " + std::to_string(offset) + ")");
+  unsigned char* raw = pages_.Claim(offset);
+  try {
+    file_->Read(offset, raw, kPageSize);
+    ntx::CheckPage(raw, offset, header_, fileSize_, file_->Name());
+  } catch (...) {
+    pages_.Erase(offset);
+    throw;
+  }
+  return PageView(raw, header_);
+}
+
 Page& NtxOrder::Mutable(std::uint32_t offset) {
   PageAt(offset);
   dirty_[offset] = true;
@@ -84,27 +102,28 @@ int NtxOrder::CompareKeys(std::string_view a, std::string_view b) const {
   return header_.descending ? -c : c;
 }
 
-int NtxOrder::CompareEntries(const Item& a, const KeyEntry& b) const {
-  const int c = CompareKeys(a.key, b.key);
+int NtxOrder::CompareEntries(std::string_view key, std::uint32_t recno, const KeyEntry& b) const {
+  const int c = CompareKeys(key, b.key);
   if (c != 0) return c;
-  return a.recno < b.recno ? -1 : a.recno > b.recno ? 1 : 0;
+  return recno < b.recno ? -1 : recno > b.recno ? 1 : 0;
 }
 
-bool NtxOrder::Bound(const std::function<bool(const Item&)>& atOrAfter, Path* path) {
+template <class AtOrAfter>
+bool NtxOrder::Bound(const AtOrAfter& atOrAfter, Path* path) {
   path->clear();
   std::size_t best = 0;
   std::uint32_t page = header_.root;
   for (;;) {
     if (path->size() >= kMaxTreeDepth) Fail("the pages form a cycle");
-    const Page& p = PageAt(page);
-    std::size_t lo = 0, hi = p.items.size();
+    const PageView p = View(page);
+    std::size_t lo = 0, hi = p.Count();
     while (lo < hi) {
       const std::size_t mid = (lo + hi) / 2;
-      if (atOrAfter(p.items[mid])) hi = mid;
+      if (atOrAfter(p.Key(mid), p.Recno(mid))) hi = mid;
       else lo = mid + 1;
     }
     path->push_back({page, lo});
-    if (lo < p.items.size()) best = path->size();
+    if (lo < p.Count()) best = path->size();
     if (p.IsLeaf()) break;
     page = p.Child(lo);
   }
@@ -115,10 +134,10 @@ bool NtxOrder::Bound(const std::function<bool(const Item&)>& atOrAfter, Path* pa
 void NtxOrder::DescendFirst(std::uint32_t page, Path* path) {
   for (;;) {
     if (path->size() >= kMaxTreeDepth) Fail("the pages form a cycle");
-    const Page& p = PageAt(page);
+    const PageView p = View(page);
     path->push_back({page, 0});
     if (p.IsLeaf()) {
-      if (p.items.empty() && path->size() > 1) Fail("an empty page below the root");
+      if (p.Count() == 0 && path->size() > 1) Fail("an empty page below the root");
       return;
     }
     page = p.Child(0);
@@ -128,38 +147,38 @@ void NtxOrder::DescendFirst(std::uint32_t page, Path* path) {
 void NtxOrder::DescendLast(std::uint32_t page, Path* path) {
   for (;;) {
     if (path->size() >= kMaxTreeDepth) Fail("the pages form a cycle");
-    const Page& p = PageAt(page);
+    const PageView p = View(page);
     if (p.IsLeaf()) {
-      if (p.items.empty()) {
+      if (p.Count() == 0) {
         if (!path->empty()) Fail("an empty page below the root");
         path->push_back({page, 0});
         return;
       }
-      path->push_back({page, p.items.size() - 1});
+      path->push_back({page, p.Count() - 1});
       return;
     }
-    path->push_back({page, p.items.size()});
-    page = p.right;
+    path->push_back({page, p.Count()});
+    page = p.Child(p.Count());
   }
 }
 
 bool NtxOrder::StepNext(Path* path) {
   if (path->empty()) return false;
   Step& top = path->back();
-  const Page& p = PageAt(top.page);
+  const PageView p = View(top.page);
   if (!p.IsLeaf()) {
     top.index += 1;
     DescendFirst(p.Child(top.index), path);
     return true;
   }
-  if (top.index + 1 < p.items.size()) {
+  if (top.index + 1 < p.Count()) {
     ++top.index;
     return true;
   }
   path->pop_back();
   while (!path->empty()) {
     const Step& t = path->back();
-    if (t.index < PageAt(t.page).items.size()) return true;
+    if (t.index < View(t.page).Count()) return true;
     path->pop_back();
   }
   return false;
@@ -168,7 +187,7 @@ bool NtxOrder::StepNext(Path* path) {
 bool NtxOrder::StepPrev(Path* path) {
   if (path->empty()) return false;
   Step& top = path->back();
-  const Page& p = PageAt(top.page);
+  const PageView p = View(top.page);
   if (!p.IsLeaf()) {
     DescendLast(p.Child(top.index), path);
     return true;
@@ -190,18 +209,19 @@ bool NtxOrder::StepPrev(Path* path) {
 }
 
 bool NtxOrder::FindPath(const KeyEntry& entry, Path* path) {
-  auto itemAt = [&](const Path& p) -> const Item& { return PageAt(p.back().page).items[p.back().index]; };
-  if (Bound([&](const Item& it) { return CompareEntries(it, entry) >= 0; }, path)) {
-    const Item& it = itemAt(*path);
-    if (it.recno == entry.recno && it.key == entry.key) return true;
+  auto keyAt = [&](const Path& p) { return View(p.back().page).Key(p.back().index); };
+  auto recnoAt = [&](const Path& p) { return View(p.back().page).Recno(p.back().index); };
+  if (Bound([&](std::string_view key, std::uint32_t recno) { return CompareEntries(key, recno, entry) >= 0; },
+            path)) {
+    if (recnoAt(*path) == entry.recno && keyAt(*path) == entry.key) return true;
   }
   // Files written by other programs need not keep equal keys by record number: look at the
   // whole run of equal keys.
-  if (!Bound([&](const Item& it) { return CompareKeys(it.key, entry.key) >= 0; }, path)) return false;
+  if (!Bound([&](std::string_view key, std::uint32_t) { return CompareKeys(key, entry.key) >= 0; }, path))
+    return false;
   for (std::uint64_t guard = 0; guard <= fileSize_; ++guard) {
-    const Item& it = itemAt(*path);
-    if (it.key != entry.key) return false;
-    if (it.recno == entry.recno) return true;
+    if (keyAt(*path) != entry.key) return false;
+    if (recnoAt(*path) == entry.recno) return true;
     if (!StepNext(path)) return false;
   }
   Fail("the walk does not end");
@@ -252,6 +272,7 @@ void NtxOrder::Commit() {
     if (!changed) continue;
     if (cache_.at(offset).items.size() > header_.maxItems) Fail("a page overflows (its neighbours are damaged)");
     ntx::EncodePage(cache_.at(offset), header_, raw.data());
+    pages_.Erase(offset);
     file_->Write(offset, raw.data(), kPageSize);
   }
   dirty_.clear();
@@ -384,7 +405,8 @@ bool NtxOrder::Insert(const KeyEntry& entry) {
                                                     std::to_string(header_.keySize));
   try {
     Path path;
-    if (header_.unique && Bound([&](const Item& it) { return CompareKeys(it.key, entry.key) >= 0; }, &path)) {
+    if (header_.unique &&
+        Bound([&](std::string_view key, std::uint32_t) { return CompareKeys(key, entry.key) >= 0; }, &path)) {
       if (PageAt(path.back().page).items[path.back().index].key == entry.key) return false;
     }
     path.clear();
@@ -395,7 +417,7 @@ bool NtxOrder::Insert(const KeyEntry& entry) {
       std::size_t lo = 0, hi = p.items.size();
       while (lo < hi) {
         const std::size_t mid = (lo + hi) / 2;
-        if (CompareEntries(p.items[mid], entry) > 0) hi = mid;
+        if (CompareEntries(p.items[mid].key, p.items[mid].recno, entry) > 0) hi = mid;
         else lo = mid + 1;
       }
       path.push_back({page, lo});
@@ -602,7 +624,7 @@ class NtxCursor : public OrderCursor {
     o_.TrimCache();
     path_.clear();
     o_.DescendFirst(o_.Root(), &path_);
-    if (o_.PageAt(path_.back().page).items.empty()) path_.clear();
+    if (o_.View(path_.back().page).Count() == 0) path_.clear();
     return Load();
   }
   bool Last() override {
@@ -610,7 +632,7 @@ class NtxCursor : public OrderCursor {
     o_.TrimCache();
     path_.clear();
     o_.DescendLast(o_.Root(), &path_);
-    if (o_.PageAt(path_.back().page).items.empty()) path_.clear();
+    if (o_.View(path_.back().page).Count() == 0) path_.clear();
     return Load();
   }
   bool Next() override {
@@ -635,13 +657,15 @@ class NtxCursor : public OrderCursor {
   bool Seek(std::string_view key) override {
     steps_ = 0;
     o_.TrimCache();
-    o_.Bound([&](const Item& it) { return o_.CompareKeys(it.key.substr(0, key.size()), key) >= 0; }, &path_);
+    o_.Bound([&](std::string_view k, std::uint32_t) { return o_.CompareKeys(k.substr(0, key.size()), key) >= 0; },
+             &path_);
     return Load() && current_.key.compare(0, key.size(), key) == 0;
   }
   bool SeekLast(std::string_view key) override {
     steps_ = 0;
     o_.TrimCache();
-    if (!o_.Bound([&](const Item& it) { return o_.CompareKeys(it.key.substr(0, key.size()), key) > 0; }, &path_)) {
+    if (!o_.Bound([&](std::string_view k, std::uint32_t) { return o_.CompareKeys(k.substr(0, key.size()), key) > 0; },
+                  &path_)) {
       if (!Last()) return false;
     } else {
       o_.StepPrev(&path_);
@@ -673,9 +697,10 @@ class NtxCursor : public OrderCursor {
     // no sound file holds more entries than its pages can.
     if (valid_ && ++steps_ > 4 * o_.MaxEntries()) Corrupt("index", "the walk does not end (pages linked more than once)");
     if (valid_) {
-      const Item& it = o_.PageAt(path_.back().page).items.at(path_.back().index);
-      current_.key = it.key;
-      current_.recno = it.recno;
+      const PageView p = o_.View(path_.back().page);
+      if (path_.back().index >= p.Count()) Corrupt("index", "a walk left its page");
+      current_.key.assign(p.Key(path_.back().index));
+      current_.recno = p.Recno(path_.back().index);
     }
     generation_ = o_.Generation();
     return valid_;
@@ -686,7 +711,8 @@ class NtxCursor : public OrderCursor {
     if (generation_ == o_.Generation()) return Where::kSame;
     if (o_.FindPath(current_, &path_)) return Where::kSame;
     const KeyEntry gone = current_;
-    if (!o_.Bound([&](const Item& it) { return o_.CompareEntries(it, gone) > 0; }, &path_)) {
+    if (!o_.Bound([&](std::string_view key, std::uint32_t recno) { return o_.CompareEntries(key, recno, gone) > 0; },
+                  &path_)) {
       path_.clear();
       return Where::kLost;
     }

@@ -9,6 +9,7 @@
 #include "platform/xbe/index/block_file.h"
 #include "platform/xbe/index/ntx_page.h"
 #include "platform/xbe/index/order.h"
+#include "platform/xbe/index/page_cache.h"
 
 namespace xbe::index {
 
@@ -45,7 +46,13 @@ class NtxOrder : public Order {
     std::size_t index;
   };
   using Path = std::vector<Step>;
+  // A decoded page (changes, checks).
   const ntx::Page& PageAt(std::uint32_t offset);
+  // A page read in place: searches and walks (a page being changed is seen as changed so far).
+  // The view lasts until the next call that reads a page.
+  ntx::PageView View(std::uint32_t offset);
+  // Raw pages kept across calls, per order.
+  static constexpr std::size_t kPageCacheBytes = 2 * 1024 * 1024;
   std::uint64_t Generation() const { return generation_; }
   // Keeps the page cache small between operations (memory stays flat on long walks).
   void TrimCache() {
@@ -54,10 +61,11 @@ class NtxOrder : public Order {
   static constexpr std::size_t kCacheLimit = 1024;
   // Key-order comparison of stored keys (descending orders reversed), then record numbers.
   int CompareKeys(std::string_view a, std::string_view b) const;
-  int CompareEntries(const ntx::Item& a, const KeyEntry& b) const;
-  // The path to the first item, in key order, for which `atOrAfter` holds (a predicate that
-  // is false and then true along the order); false when there is none.
-  bool Bound(const std::function<bool(const ntx::Item&)>& atOrAfter, Path* path);
+  int CompareEntries(std::string_view key, std::uint32_t recno, const KeyEntry& b) const;
+  // The path to the first item, in key order, for which `atOrAfter(key, recno)` holds (a
+  // predicate that is false and then true along the order); false when there is none.
+  template <class AtOrAfter>
+  bool Bound(const AtOrAfter& atOrAfter, Path* path);
   void DescendFirst(std::uint32_t page, Path* path);
   void DescendLast(std::uint32_t page, Path* path);
   bool StepNext(Path* path);
@@ -83,7 +91,8 @@ class NtxOrder : public Order {
   ntx::Header header_;
   OrderInfo info_;
   std::uint64_t fileSize_ = 0;
-  std::map<std::uint32_t, ntx::Page> cache_;
+  std::map<std::uint32_t, ntx::Page> cache_;  // decoded pages
+  PageCache pages_{ntx::kPageSize, kPageCacheBytes};
   std::map<std::uint32_t, bool> dirty_;  // page offset -> changed
   std::vector<unsigned char> headerRaw_;
   std::uint64_t generation_ = 0;

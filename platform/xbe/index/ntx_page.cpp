@@ -172,6 +172,47 @@ void EncodePage(const Page& p, const Header& h, unsigned char* raw) {
   }
 }
 
+void CheckPage(const unsigned char* raw, std::uint32_t offset, const Header& h, std::uint64_t fileSize,
+               const std::string& file) {
+  const std::size_t count = Get16(raw);
+  auto where = [&] { return "page at offset " + std::to_string(offset); };
+  if (count > h.maxItems) Corrupt(file, where() + " holds " + std::to_string(count) + " items, more than a page can");
+  const std::size_t lowest = SlotTableEnd(h);
+  // Items of a sound page lie on the grid of item places: there they overlap only when two
+  // share a place. Off the grid, every pair is compared as DecodePage does.
+  bool onGrid = true;
+  std::uint64_t places[4] = {0, 0, 0, 0};  // at most 255 places fit a page
+  for (std::size_t i = 0; i <= count; ++i) {
+    const std::uint16_t s = Get16(raw + 2 + 2 * i);
+    if (s < lowest || s + static_cast<std::size_t>(h.itemSize) > kPageSize)
+      Corrupt(file, where() + " has an item offset outside the page");
+    const std::size_t place = (s - lowest) / h.itemSize;
+    if ((s - lowest) % h.itemSize != 0 || place >= 256) {
+      onGrid = false;
+      continue;
+    }
+    std::uint64_t& bits = places[place / 64];
+    const std::uint64_t bit = std::uint64_t{1} << (place % 64);
+    if (bits & bit) Corrupt(file, where() + " has items overlapping each other");
+    bits |= bit;
+  }
+  if (!onGrid)
+    for (std::size_t i = 0; i <= count; ++i)
+      for (std::size_t k = 0; k < i; ++k) {
+        const std::size_t a = Get16(raw + 2 + 2 * i), b = Get16(raw + 2 + 2 * k);
+        if (a < b + h.itemSize && b < a + h.itemSize) Corrupt(file, where() + " has items overlapping each other");
+      }
+  bool anyChild = false, anyLeaf = false;
+  for (std::size_t i = 0; i <= count; ++i) {
+    const std::uint32_t child = Get32(raw + Get16(raw + 2 + 2 * i));
+    if (child != 0 && (child < kPageSize || child % kPageSize != 0 || child + static_cast<std::uint64_t>(kPageSize) > fileSize))
+      Corrupt(file, where() + " points to a page past the end of the file");
+    if (child == offset) Corrupt(file, where() + " points to itself");
+    (child ? anyChild : anyLeaf) = true;
+  }
+  if (anyChild && anyLeaf) Corrupt(file, where() + " mixes leaf and branch items");
+}
+
 Page NewPage(std::uint32_t offset, const Header& h) {
   Page p;
   p.offset = offset;

@@ -3,6 +3,7 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace xbe::index::ntx {
@@ -62,5 +63,41 @@ Page DecodePage(const unsigned char* raw, std::uint32_t offset, const Header& h,
 void EncodePage(const Page& p, const Header& h, unsigned char* raw);
 // A fresh page with the slots in ascending order.
 Page NewPage(std::uint32_t offset, const Header& h);
+
+// Checks the raw page as DecodePage does before it is read in place (without building
+// anything); raises IndexError(kCorrupt) naming `file`.
+void CheckPage(const unsigned char* raw, std::uint32_t offset, const Header& h, std::uint64_t fileSize,
+               const std::string& file);
+
+// A page read where it lies: the raw bytes of a page CheckPage accepted, or a decoded page in the
+// middle of a change.
+class PageView {
+ public:
+  PageView(const unsigned char* raw, const Header& h)
+      : raw_(raw), keySize_(h.keySize), count_(static_cast<std::size_t>(raw[0] | (raw[1] << 8))) {}
+  PageView(const Page& p, const Header& h) : page_(&p), keySize_(h.keySize), count_(p.items.size()) {}
+
+  std::size_t Count() const { return count_; }
+  // The child left of item `pos`; pos == Count() gives the rightmost child.
+  std::uint32_t Child(std::size_t pos) const { return page_ ? page_->Child(pos) : Get32(Item(pos)); }
+  std::uint32_t Recno(std::size_t i) const { return page_ ? page_->items[i].recno : Get32(Item(i) + 4); }
+  std::string_view Key(std::size_t i) const {
+    if (page_) return page_->items[i].key;
+    return {reinterpret_cast<const char*>(Item(i) + 8), keySize_};
+  }
+  bool IsLeaf() const { return Child(count_) == 0; }
+
+ private:
+  static std::uint32_t Get32(const unsigned char* p) {
+    return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
+           (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
+  }
+  const unsigned char* Item(std::size_t pos) const { return raw_ + (raw_[2 + 2 * pos] | (raw_[3 + 2 * pos] << 8)); }
+
+  const unsigned char* raw_ = nullptr;
+  const Page* page_ = nullptr;
+  std::size_t keySize_;
+  std::size_t count_;
+};
 
 }  // namespace xbe::index::ntx
