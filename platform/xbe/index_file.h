@@ -13,6 +13,7 @@
 #include "platform/xbe/index/cdx_file.h"
 #include "platform/xbe/index/ntx_order.h"
 #include "platform/xbe/index/order_binding.h"
+#include "platform/xbe/raw_file.h"
 #include "platform/xbe/record_hooks.h"
 
 namespace xbe {
@@ -72,6 +73,7 @@ class IndexFile final : public RecordHook {
   std::string windowsPath_;
   std::string hostPath_;
   std::shared_ptr<index::BlockFile> file_;
+  RawFile inUseMark_;  // tells other programs (and deletions) that the file is open
   std::unique_ptr<index::NtxOrder> ntx_;
   std::unique_ptr<index::CdxFile> cdx_;
   RecordBinding binding_;

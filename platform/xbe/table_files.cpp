@@ -61,11 +61,13 @@ RawFile OpenDataFile(const TableNames& names, ShareMode mode, bool& writable, bo
         locked = !file.IsLockedByOther(sharing.start, sharing.length, true) &&
                  file.TryLock(sharing.start, sharing.length, false);
       }
+      // Other DBF programs on this host mark their opens with flock only.
+      locked = locked && file.TryFlock(true);
       if (!locked)
         Fail(kTableInUse, "The table " + names.windowsName +
                               " is in use by another user or application and cannot be opened exclusively.");
     } else {
-      locked = file.TryLock(sharing.start, sharing.length, false);
+      locked = file.TryLock(sharing.start, sharing.length, false) && file.TryFlock(false);
       if (!locked)
         Fail(kSharingViolation, "The table " + names.windowsName + " is open exclusively by another user.");
     }
@@ -74,6 +76,16 @@ RawFile OpenDataFile(const TableNames& names, ShareMode mode, bool& writable, bo
     return file;
   }
   Fail(kSharingViolation, "The table " + names.windowsName + " keeps changing while being opened.");
+}
+
+RawFile MarkIndexFileOpen(const std::string& hostPath, const std::string& windowsName) {
+  RawFile mark;
+  if (!mark.Open(hostPath, false, windowsName))
+    Fail(kFileNotFound, "The index file " + windowsName + " was not found.");
+  const ByteRange sharing = LockScheme::Sharing();
+  if (!mark.TryLock(sharing.start, sharing.length, false) || !mark.TryFlock(false))
+    Fail(kSharingViolation, "The index file " + windowsName + " is open exclusively by another user.");
+  return mark;
 }
 
 std::string RestructureTempPath(const std::string& hostPath) { return hostPath + ".rsn"; }
