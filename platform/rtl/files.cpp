@@ -15,10 +15,6 @@ namespace rtl {
 
 namespace {
 
-// The host has no read-only attribute; a file whose owner may not write it counts as read-only,
-// whoever runs the program (root included), as the attribute would on Windows.
-bool IsReadOnlyMode(mode_t mode) { return (mode & S_IWUSR) == 0; }
-
 // Opens the file for a look at its locks; -1 when it cannot be opened (nothing to see then).
 int OpenForLockCheck(const std::string& host) {
   return ::open(host.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
@@ -49,6 +45,10 @@ std::string ParentHost(const std::string& host) {
 }
 
 }  // namespace
+
+// The host has no read-only attribute; a file whose owner may not write it counts as read-only,
+// whoever runs the program (root included), as the attribute would on Windows.
+bool IsReadOnlyMode(unsigned mode) { return (mode & S_IWUSR) == 0; }
 
 bool FileExists(std::string_view path) {
   struct stat st;

@@ -28,6 +28,10 @@ bool ForceDirectories(std::string_view path);
 // Creates one directory; false when it exists or its parent is missing.
 bool CreateDir(std::string_view path);
 
+// Whether a host file mode makes a file read-only: its owner may not write it (the rule for
+// everyone, the superuser included).
+bool IsReadOnlyMode(unsigned mode);
+
 // File attributes as the kernel reports them.
 enum FileAttr : std::uint32_t {
   faReadOnly = 0x01,

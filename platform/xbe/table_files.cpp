@@ -1,6 +1,7 @@
 #include "platform/xbe/table_files.h"
 
 #include <cerrno>
+#include <cstdlib>
 #include <unistd.h>
 
 #include "platform/rtl/paths.h"
@@ -90,10 +91,15 @@ RawFile MarkIndexFileOpen(const std::string& hostPath, const std::string& window
 
 std::string RestructureTempPath(const std::string& hostPath) { return hostPath + ".rsn"; }
 std::string RestructureMemoTempPath(const std::string& hostPath) { return hostPath + ".rsm"; }
+std::string RestructureMemoAsidePath(const std::string& hostPath) { return hostPath + ".rso"; }
 
 void RemoveRestructureLeftovers(const TableNames& data) {
   ::unlink(RestructureTempPath(data.hostPath).c_str());
   ::unlink(RestructureMemoTempPath(data.hostPath).c_str());
+  if (char* real = ::realpath(data.hostPath.c_str(), nullptr)) {
+    if (data.hostPath != real) ::unlink(RestructureTempPath(real).c_str());
+    std::free(real);
+  }
 }
 
 }  // namespace xbe

@@ -38,7 +38,11 @@ RawFile MarkIndexFileOpen(const std::string& hostPath, const std::string& window
 // The names of the files a restructure writes beside the table before switching.
 std::string RestructureTempPath(const std::string& hostPath);
 std::string RestructureMemoTempPath(const std::string& hostPath);
-// Removes restructure leftovers of a table whose data file is locked by the caller.
+// Where a file already bearing the new memo file's name waits during the switch. Not a
+// leftover that opens remove: it may hold the only copy of an old memo file.
+std::string RestructureMemoAsidePath(const std::string& hostPath);
+// Removes restructure leftovers of a table whose data file is locked by the caller (beside the
+// name and, for a symbolic link, beside the file it points to).
 void RemoveRestructureLeftovers(const TableNames& data);
 
 }  // namespace xbe
