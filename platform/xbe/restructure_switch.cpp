@@ -19,7 +19,7 @@ class Switch {
     if (!p_.keptMemo.empty()) SyncFile(p_.keptMemo, "sync memo");
     SyncFolder(FolderOf(p_.dataPath), "sync folder");
     if (!p_.newMemo.empty()) PlaceNewMemo();
-    if (const int err = Do("rename table", ::rename(p_.newData.c_str(), p_.dataPath.c_str()))) {
+    if (const int err = Rename("rename table", p_.newData, p_.dataPath)) {
       TakeBackNewMemo();
       Failure("Cannot replace " + p_.display, err);
     }
@@ -30,11 +30,10 @@ class Switch {
   }
 
  private:
-  // The errno value of a step: the injected one, else the call's own.
-  int Do(std::string_view step, int result) {
-    if (p_.faults && *p_.faults)
-      if (const int injected = (*p_.faults)(step)) return injected;
-    return result == 0 ? 0 : errno;
+  // Renames unless the step is failed; the errno value of the failure, 0 on success.
+  int Rename(std::string_view step, const std::string& from, const std::string& to) {
+    if (const int injected = Fault(step)) return injected;
+    return ::rename(from.c_str(), to.c_str()) == 0 ? 0 : errno;
   }
   int Fault(std::string_view step) { return p_.faults && *p_.faults ? (*p_.faults)(step) : 0; }
 
@@ -72,11 +71,11 @@ class Switch {
   void PlaceNewMemo() {
     struct stat st{};
     if (::lstat(p_.memoPath.c_str(), &st) == 0) {
-      if (const int err = Do("set memo aside", ::rename(p_.memoPath.c_str(), p_.memoAside.c_str())))
+      if (const int err = Rename("set memo aside", p_.memoPath, p_.memoAside))
         Failure("Cannot replace the memo file of " + p_.display, err);
       aside_ = true;
     }
-    if (const int err = Do("rename memo", ::rename(p_.newMemo.c_str(), p_.memoPath.c_str()))) {
+    if (const int err = Rename("rename memo", p_.newMemo, p_.memoPath)) {
       PutAsideBack();
       Failure("Cannot replace the memo file of " + p_.display, err);
     }
