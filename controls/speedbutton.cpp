@@ -24,6 +24,7 @@ const classes::TClassInfo& TVxSpeedButton::StaticClassInfo() {
     c.Component("DropDownMenu", &B::DropDownMenu, &B::SetDropDownMenu);
     c.Enum("MenuPosition", &B::MenuPosition, &B::SetMenuPosition, {"dmpBottom", "dmpRight"}).Default(dmpBottom);
     c.Bool("Flat", &B::Flat, &B::SetFlat).Default(false);
+    c.Object("Glyph", [](B& b) -> classes::TPersistent& { return b.storedGlyph_; });
     c.Bool("GrayedInactive", &B::GrayedInactive, &B::SetGrayedInactive).Default(true);
     c.Integer("InitPause", &B::InitPause, &B::SetInitPause).Default(500);
     c.Enum("Layout", &B::Layout, &B::SetLayout, {"blGlyphLeft", "blGlyphRight", "blGlyphTop", "blGlyphBottom"})
@@ -438,5 +439,3 @@ void TVxSpeedButton::CopyActionImage(TCustomAction& action) {
   ImageList_Draw(images, action.ImageIndex(), glyph.Canvas(), 0, 0, ILD_NORMAL);
   glyph.SetTransparentColor(clFuchsia);
 }
-
-void TVxSpeedButton::DefineProperties(classes::TFiler& filer) { TGraphicControl::DefineProperties(filer); }
