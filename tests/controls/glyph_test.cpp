@@ -221,22 +221,6 @@ TEST_F(Glyph, GlyphAndCaptionArePlacedByTheFormulas) {
   }
 }
 
-TEST_F(Glyph, TheWorkedExampleOfTheAutomaticLayout) {
-  // Client 100 x 24, glyph 16 x 16, a caption 40 pixels wide: margin = spacing = 14.
-  TBitmap b(1, 1);
-  TCanvas& dc = b.Canvas();
-  std::string caption = "M";
-  while (dc.TextWidth(caption) < 40) caption += "i";
-  if (dc.TextWidth(caption) != 40) GTEST_SKIP() << "no caption of exactly 40 pixels in this font";
-  TVxButtonGlyph g;
-  g.AssignGlyph(*MakeStrip(16, {clRed}));
-  TRect t;
-  TPoint p;
-  g.ComputeGlyphTextLayout(dc, Rect(0, 0, 100, 24), -1, nullptr, 0, t, p, false, -1, -1, blGlyphLeft, caption);
-  EXPECT_EQ(p.x, 14);
-  EXPECT_EQ(t.left, 44);
-}
-
 TEST_F(Glyph, TheMarkIsATriangleAndGoesToTheCentreWithoutGlyphOrCaption) {
   TBitmap b(20, 12);
   TCanvas& dc = b.Canvas();
