@@ -135,7 +135,11 @@ class TControl : public classes::TComponent {
   const std::string& Hint() const { return hint_; }
   void SetHint(const std::string& v) { hint_ = v; }
   bool ShowHint() const { return showHint_; }
-  void SetShowHint(bool v) { showHint_ = v; }
+  // Setting it stops taking it from the parent.
+  void SetShowHint(bool v) {
+    showHint_ = v;
+    parentShowHint_ = false;
+  }
   bool ParentShowHint() const { return parentShowHint_; }
   void SetParentShowHint(bool v) { parentShowHint_ = v; }
   int Tag() const { return tag_; }
