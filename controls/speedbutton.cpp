@@ -15,6 +15,12 @@ const classes::TClassInfo& TVxSpeedButton::StaticClassInfo() {
         .Default(taCenter);
     c.Bool("AllowAllUp", &B::AllowAllUp, &B::SetAllowAllUp).Default(false);
     c.Bool("AllowTimer", &B::AllowTimer, &B::SetAllowTimer).Default(false);
+    c.Set("Anchors", &B::Anchors, &B::SetAnchors, {"akLeft", "akTop", "akRight", "akBottom"})
+        .Default(akLeft | akTop);
+    c.Object("Constraints", [](B& b) -> classes::TPersistent& { return b.Constraints(); });
+    c.Integer("DragCursor", &B::DragCursor, &B::SetDragCursor).Default(crDrag);
+    c.Enum("DragKind", &B::DragKind, &B::SetDragKind, {"dkDrag", "dkDock"}).Default(dkDrag);
+    c.Enum("DragMode", &B::DragMode, &B::SetDragMode, {"dmManual", "dmAutomatic"}).Default(dmManual);
     c.Enum("BiDiMode", &B::BiDiMode, &B::SetBiDiMode,
            {"bdLeftToRight", "bdRightToLeft", "bdRightToLeftNoAlign", "bdRightToLeftReadingOnly"})
         .Default(bdLeftToRight);

@@ -74,6 +74,9 @@ std::string ButtonsFormDescription() {
     Height = 25
     Caption = 'Abrir'
     Flat = True
+    Anchors = [akLeft, akTop, akRight]
+    Constraints.MinWidth = 40
+    DragMode = dmManual
   end
   object GroupButton: TVxSpeedButton
     Left = 144

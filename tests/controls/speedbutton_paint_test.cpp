@@ -160,6 +160,8 @@ TEST_F(StoredForm, ReadsEveryButtonWithItsProperties) {
   EXPECT_NE(form->GlyphButton->ButtonGlyph().StateIndex(gsUp), -1);  // prepared when loaded
   EXPECT_TRUE(form->FlatButton->Flat());
   EXPECT_EQ(form->FlatButton->Caption(), "Abrir");
+  EXPECT_EQ(form->FlatButton->Anchors(), akLeft | akTop | akRight);
+  EXPECT_EQ(form->FlatButton->Constraints().MinWidth, 40);
   EXPECT_TRUE(form->GroupButton->Down());
   EXPECT_EQ(form->GroupButton->FaceState(), gsExclusive);
 
