@@ -1,7 +1,9 @@
 // File services on Windows-style paths: existence, deletion, renaming, attributes, name forms.
 #include "platform/rtl/files.h"
 
+#include <fcntl.h>
 #include <stdio.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -13,9 +15,24 @@ namespace rtl {
 
 namespace {
 
-// The host has no read-only attribute; a file whose owner may not write it counts as read-only,
-// whoever runs the program (root included), as the attribute would on Windows.
-bool IsReadOnlyMode(mode_t mode) { return (mode & S_IWUSR) == 0; }
+// Opens the file for a look at its locks; -1 when it cannot be opened (nothing to see then).
+int OpenForLockCheck(const std::string& host) {
+  return ::open(host.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+}
+
+// Deleting a file another program has open does not fail on this host as it would on Windows:
+// a whole-file flock or any byte-range lock held by another open file (this process's own other
+// descriptors included) counts as "in use".
+bool HeldByAnother(int fd) {
+  struct flock fl{};
+  fl.l_type = F_WRLCK;
+  fl.l_whence = SEEK_SET;
+  fl.l_start = 0;
+  fl.l_len = 0;  // to the end of any possible lock
+  fl.l_pid = 0;
+  if (::fcntl(fd, F_OFD_GETLK, &fl) == 0 && fl.l_type != F_UNLCK) return true;
+  return false;
+}
 
 bool StatHost(const std::string& host, struct stat& st) {
   return !host.empty() && ::stat(host.c_str(), &st) == 0;
@@ -29,6 +46,10 @@ std::string ParentHost(const std::string& host) {
 
 }  // namespace
 
+// The host has no read-only attribute; a file whose owner may not write it counts as read-only,
+// whoever runs the program (root included), as the attribute would on Windows.
+bool IsReadOnlyMode(unsigned mode) { return (mode & S_IWUSR) == 0; }
+
 bool FileExists(std::string_view path) {
   struct stat st;
   return StatHost(HostPath(path), st) && S_ISREG(st.st_mode);
@@ -39,7 +60,13 @@ bool DeleteFile(std::string_view path) {
   struct stat st;
   if (host.empty() || ::lstat(host.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) return false;
   if (!S_ISLNK(st.st_mode) && IsReadOnlyMode(st.st_mode)) return false;
-  return ::unlink(host.c_str()) == 0;
+  const int fd = OpenForLockCheck(host);
+  if (fd < 0) return ::unlink(host.c_str()) == 0;
+  // The exclusive flock is held across the unlink, so no one can mark the file open meanwhile.
+  bool deleted = false;
+  if (::flock(fd, LOCK_EX | LOCK_NB) == 0 && !HeldByAnother(fd)) deleted = ::unlink(host.c_str()) == 0;
+  ::close(fd);
+  return deleted;
 }
 
 bool RenameFile(std::string_view from, std::string_view to) {

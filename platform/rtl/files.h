@@ -11,7 +11,8 @@ namespace rtl {
 bool FileExists(std::string_view path);
 bool DirectoryExists(std::string_view path);
 // False when the file does not exist, is read-only, is a directory or its directory forbids it.
-// A file counts as read-only when its owner may not write it (whoever runs the program).
+// A file counts as read-only when its owner may not write it (whoever runs the program), and in
+// use when another open file holds a flock or a byte-range lock on it.
 bool DeleteFile(std::string_view path);
 // Moves a file or directory; false when the target exists (unless only the letter case of the
 // same name changes) or the move fails.
@@ -26,6 +27,10 @@ bool RenameFile(std::string_view from, std::string_view to);
 bool ForceDirectories(std::string_view path);
 // Creates one directory; false when it exists or its parent is missing.
 bool CreateDir(std::string_view path);
+
+// Whether a host file mode makes a file read-only: its owner may not write it (the rule for
+// everyone, the superuser included).
+bool IsReadOnlyMode(unsigned mode);
 
 // File attributes as the kernel reports them.
 enum FileAttr : std::uint32_t {

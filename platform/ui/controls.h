@@ -23,11 +23,25 @@ namespace ui {
 
 class TWinControl;
 class TCustomForm;
+class TBasicAction;
 class WindowSystem;
 
 enum TAlign { alNone, alTop, alBottom, alLeft, alRight, alClient };
 enum TMouseButton { mbLeft, mbRight, mbMiddle };
 enum TBorderStyle { bsNone, bsSingle };
+enum TBiDiMode { bdLeftToRight, bdRightToLeft, bdRightToLeftNoAlign, bdRightToLeftReadingOnly };
+// Stored layout and drag settings that controls publish; this library keeps their values only.
+enum : unsigned { akLeft = 1, akTop = 2, akRight = 4, akBottom = 8 };
+using TAnchors = unsigned;
+enum TDragKind { dkDrag, dkDock };
+enum TDragMode { dmManual, dmAutomatic };
+inline constexpr int crDrag = -12;
+
+class TSizeConstraints : public classes::TPersistent {
+  CLASSES_DECLARE_CLASSINFO()
+ public:
+  int MaxHeight = 0, MaxWidth = 0, MinHeight = 0, MinWidth = 0;
+};
 
 // Shift state bits (TShiftState).
 enum : unsigned { ssShift = 1, ssAlt = 2, ssCtrl = 4, ssLeft = 8, ssRight = 16, ssMiddle = 32, ssDouble = 64 };
@@ -133,13 +147,38 @@ class TControl : public classes::TComponent {
   const std::string& Hint() const { return hint_; }
   void SetHint(const std::string& v) { hint_ = v; }
   bool ShowHint() const { return showHint_; }
-  void SetShowHint(bool v) { showHint_ = v; }
+  // Setting it stops taking it from the parent.
+  void SetShowHint(bool v) {
+    showHint_ = v;
+    parentShowHint_ = false;
+  }
   bool ParentShowHint() const { return parentShowHint_; }
   void SetParentShowHint(bool v) { parentShowHint_ = v; }
   int Tag() const { return tag_; }
   void SetTag(int v) { tag_ = v; }
   int HelpContext() const { return helpContext_; }
   void SetHelpContext(int v) { helpContext_ = v; }
+  // Right-to-left support: the mode, taken from the parent while ParentBiDiMode.
+  TBiDiMode BiDiMode() const;
+  void SetBiDiMode(TBiDiMode v);
+  bool ParentBiDiMode() const { return parentBiDiMode_; }
+  void SetParentBiDiMode(bool v) { parentBiDiMode_ = v; }
+  bool UseRightToLeftAlignment() const { return BiDiMode() == bdRightToLeft; }
+  bool UseRightToLeftReading() const { return BiDiMode() != bdLeftToRight; }
+  TAnchors Anchors() const { return anchors_; }
+  void SetAnchors(TAnchors v) { anchors_ = v; }
+  TSizeConstraints& Constraints() { return constraints_; }
+  int DragCursor() const { return dragCursor_; }
+  void SetDragCursor(int v) { dragCursor_ = v; }
+  TDragKind DragKind() const { return dragKind_; }
+  void SetDragKind(TDragKind v) { dragKind_ = v; }
+  TDragMode DragMode() const { return dragMode_; }
+  void SetDragMode(TDragMode v) { dragMode_ = v; }
+  // The linked action (not owned): a click executes it when no OnClick is bound.
+  TBasicAction* Action() const { return action_; }
+  void SetAction(TBasicAction* action);
+  // The linked action tells of its changes through this; it runs the action-change hook.
+  void ActionChanged(TBasicAction* sender, bool checkDefaults) { ActionChange(sender, checkDefaults); }
 
   TControlStyle ControlStyle() const { return controlStyle_; }
   void SetControlStyle(TControlStyle v) { controlStyle_ = v; }
@@ -194,6 +233,7 @@ class TControl : public classes::TComponent {
   virtual void MouseUp(TMouseButton button, TShiftState shift, int x, int y);
   virtual void MouseMove(TShiftState shift, int x, int y);
   virtual void DblClick();
+  virtual void ActionChange(TBasicAction* /*sender*/, bool /*checkDefaults*/) {}
   // Colour and font notifications (the parent's changed; this one's changed).
   virtual void FontChanged();
   virtual void ParentFontChanged();
@@ -228,6 +268,14 @@ class TControl : public classes::TComponent {
   bool parentShowHint_ = true;
   int tag_ = 0;
   int helpContext_ = 0;
+  TBiDiMode biDiMode_ = bdLeftToRight;
+  bool parentBiDiMode_ = true;
+  TBasicAction* action_ = nullptr;
+  TAnchors anchors_ = akLeft | akTop;
+  TSizeConstraints constraints_;
+  int dragCursor_ = crDrag;
+  TDragKind dragKind_ = dkDrag;
+  TDragMode dragMode_ = dmManual;
   classes::TNotifyEvent onClick_, onDblClick_;
   TMouseEvent onMouseDown_, onMouseUp_;
   TMouseMoveEvent onMouseMove_;
@@ -299,6 +347,8 @@ class TWinControl : public TControl, public MessageTarget {
 
   // Paints this control and its children into `dc`, whose origin is this control's (0, 0).
   void PaintTree(TCanvas& dc);
+  // Paints only this control's own window (no children) into `dc`, as a paint copy does.
+  void PaintOwnWindow(TCanvas& dc) { PaintWindow(dc); }
   // The surface of a top-level window (its client area).
   Surface* TopLevelSurface() { return surface_.get(); }
   void AlignControls();

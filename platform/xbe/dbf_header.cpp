@@ -170,16 +170,25 @@ std::uint32_t ReadableRecordCount(const DbfHeader& header, std::uint64_t fileSiz
   return whole < header.recordCount ? static_cast<std::uint32_t>(whole) : header.recordCount;
 }
 
+std::uint64_t NeededHeaderLength(const DbfHeader& h) {
+  return kHeaderPrefix + static_cast<std::uint64_t>(kDescriptorSize) * h.schema.fields.size() + 1 + h.trailer.size();
+}
+
 void LayoutHeader(DbfHeader& h) {
-  std::uint32_t offset = 1;
+  std::uint64_t offset = 1;
+  for (const auto& f : h.schema.fields) offset += f.length;
+  const std::uint64_t headerLength = NeededHeaderLength(h);
+  if (offset > kMaxRecordLength || headerLength > kMaxHeaderLength)
+    Fail(kInvalidArgument, "A table header of " + std::to_string(headerLength) + " bytes with records of " +
+                               std::to_string(offset) + " bytes cannot be written.");
+  offset = 1;
   for (auto& f : h.schema.fields) {
-    f.offset = offset;
+    f.offset = static_cast<std::uint32_t>(offset);
     offset += f.length;
   }
-  h.schema.recordLength = offset;
+  h.schema.recordLength = static_cast<std::uint32_t>(offset);
   h.recordLength = static_cast<std::uint16_t>(offset);
-  h.headerLength = static_cast<std::uint16_t>(kHeaderPrefix + kDescriptorSize * h.schema.fields.size() + 1 +
-                                              h.trailer.size());
+  h.headerLength = static_cast<std::uint16_t>(headerLength);
 }
 
 void StampToday(DbfHeader& h) {
@@ -192,6 +201,10 @@ void StampToday(DbfHeader& h) {
 }
 
 std::string SerializeDbfHeader(const DbfHeader& h) {
+  // Never written past: a header length that does not hold the descriptors is refused.
+  if (NeededHeaderLength(h) - h.trailer.size() > h.headerLength)
+    Fail(kInvalidArgument, "The table header of " + std::to_string(h.headerLength) + " bytes cannot hold " +
+                               std::to_string(h.schema.fields.size()) + " fields.");
   std::string b(h.headerLength, '\0');
   b[0] = static_cast<char>(h.version);
   b[1] = static_cast<char>(h.updateYear);

@@ -55,7 +55,12 @@ std::uint32_t ReadableRecordCount(const DbfHeader& header, std::uint64_t fileSiz
 
 // The header bytes for a schema (header length computed unless `keepHeaderLength`).
 std::string SerializeDbfHeader(const DbfHeader& header);
-// Computes header length, record length and field offsets for a new schema.
+// The header length a schema needs (descriptors, terminator, the trailer kept), in full width:
+// above 65,535 it cannot be written.
+std::uint64_t NeededHeaderLength(const DbfHeader& header);
+constexpr std::uint64_t kMaxHeaderLength = 65535;
+// Computes header length, record length and field offsets for a new schema. Raises
+// Error(kInvalidArgument) when the header or the record would not fit their 16-bit fields.
 void LayoutHeader(DbfHeader& header);
 // Sets the last-update date to today.
 void StampToday(DbfHeader& header);

@@ -9,6 +9,7 @@
 #include "platform/xbe/index/index_error.h"
 #include "platform/xbe/errors.h"
 #include "platform/xbe/table.h"
+#include "platform/xbe/table_files.h"
 #include "platform/xbe/table_filters.h"
 
 namespace xbe {
@@ -114,6 +115,7 @@ std::shared_ptr<IndexFile> IndexFile::Open(Table& table, std::string_view window
     Fail(kFileNotFound, "The index file " + path + " was not found.");
   const bool cdx = ext == ".CDX" || (ext != ".NTX" && table.Type() == TableType::kCdx);
   std::shared_ptr<IndexFile> f(new IndexFile(table, path, host));
+  f->inUseMark_ = MarkIndexFileOpen(host, path);
   f->file_ = index::OpenHostFile(host, table.Writable());
   if (cdx) {
     RecordBinding& catalog = f->binding_;

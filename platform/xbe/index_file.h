@@ -89,6 +89,7 @@ class IndexFile final : public RecordHook {
   ChangeJournal* journal_ = nullptr;  // owned by the format code
   RawFile lock_;                      // holds the index-update lock
   bool lockHeld_ = false;
+  RawFile inUseMark_;  // tells other programs (and deletions) that the file is open
   std::unique_ptr<index::NtxOrder> ntx_;
   std::unique_ptr<index::CdxFile> cdx_;
   RecordBinding binding_;

@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -151,6 +152,15 @@ bool RawFile::IsLockedByOther(std::uint64_t start, std::uint64_t length, bool ex
   fl.l_pid = 0;
   if (::fcntl(fd_, F_OFD_GETLK, &fl) != 0) return false;
   return fl.l_type != F_UNLCK;
+}
+
+bool RawFile::TryFlock(bool exclusive) {
+  while (::flock(fd_, (exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB) != 0) {
+    if (errno == EINTR) continue;
+    if (errno == EWOULDBLOCK) return false;
+    IoFailure(displayName_, "lock", errno);
+  }
+  return true;
 }
 
 bool SameFile(const RawFile& file, const std::string& hostPath) {

@@ -41,6 +41,9 @@ class RawFile {
   void Unlock(std::uint64_t start, std::uint64_t length);
   // True when another open file description holds a lock conflicting with `exclusive`.
   bool IsLockedByOther(std::uint64_t start, std::uint64_t length, bool exclusive) const;
+  // Non-blocking whole-file lock (flock), the mark other DBF programs on this host look for;
+  // false when another open file description holds a conflicting one.
+  bool TryFlock(bool exclusive);
 
  private:
   int fd_ = -1;

@@ -1,16 +1,19 @@
 #include "platform/xbe/restructure.h"
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/rtl/files.h"
 #include "platform/rtl/paths.h"
 #include "platform/xbe/errors.h"
 #include "platform/xbe/field_codec.h"
 #include "platform/xbe/memo_store.h"
 #include "platform/xbe/restructure_plan.h"
+#include "platform/xbe/restructure_switch.h"
 #include "platform/xbe/table_files.h"
 
 namespace xbe {
@@ -24,31 +27,42 @@ struct CopyRun {
   std::uint32_t from, to, length;
 };
 
-void SyncDirectory(const std::string& hostPath) {
-  std::string dir = hostPath.substr(0, hostPath.find_last_of('/') + 1);
-  if (dir.empty()) dir = ".";
-  const int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd >= 0) {
-    ::fsync(fd);
-    ::close(fd);
-  }
-}
-
-void Rename(const std::string& from, const std::string& to, const std::string& display) {
-  if (::rename(from.c_str(), to.c_str()) != 0)
-    Fail(kIoError, "Cannot replace " + display + ": " + std::strerror(errno) + ".");
-}
-
-// Removes the temporary files unless the switch has happened.
+// Removes the temporary files (after the switch they no longer exist under these names).
 struct TempFiles {
   std::string data, memo;
-  bool keep = false;
   ~TempFiles() {
-    if (keep) return;
     if (!data.empty()) ::unlink(data.c_str());
     if (!memo.empty()) ::unlink(memo.c_str());
   }
 };
+
+// The file a path names, symbolic links followed; the path itself when it cannot be resolved.
+std::string RealPath(const std::string& hostPath) {
+  char* real = ::realpath(hostPath.c_str(), nullptr);
+  if (real == nullptr) return hostPath;
+  std::string resolved(real);
+  std::free(real);
+  return resolved;
+}
+
+// The header's record count must describe the record area exactly (an end mark may follow):
+// records it does not count, or a partial record, are bytes whose meaning the restructure
+// cannot decide, and rewriting would drop them.
+void CheckRecordArea(const DbfHeader& header, std::uint64_t size, const RawFile& file, const std::string& name) {
+  const std::uint64_t area = size > header.headerLength ? size - header.headerLength : 0;
+  const std::uint64_t counted = static_cast<std::uint64_t>(header.recordCount) * header.recordLength;
+  if (area == counted) return;
+  if (area == counted + 1) {
+    char mark = 0;
+    if (file.ReadAt(size - 1, &mark, 1) == 1 && mark == 0x1A) return;
+  }
+  const std::uint64_t whole = area / header.recordLength;
+  const std::uint64_t rest = area % header.recordLength;
+  std::string found = std::to_string(whole) + " complete record" + (whole == 1 ? "" : "s");
+  if (rest != 0) found += " and a partial record of " + std::to_string(rest) + " byte" + (rest == 1 ? "" : "s");
+  Fail(kCorruptFile, "The table " + name + " cannot be restructured: its header counts " +
+                         std::to_string(header.recordCount) + " records, but the file holds " + found + ".");
+}
 
 }  // namespace
 
@@ -58,8 +72,17 @@ void RestructureTable(const RestructureRequest& request) {
   bool writable = true;
   // Exclusive: fails with "table in use" while any other handle, here or elsewhere, has it open.
   RawFile old = OpenDataFile(names, ShareMode::kExclusive, writable, false);
-  if (!writable || !old.Writable())
+  struct stat oldStat{};
+  if (::fstat(old.fd(), &oldStat) != 0) Fail(kIoError, "Cannot examine " + names.windowsName + ".");
+  // A file without write bits is read-only whoever runs the program (the superuser too).
+  if (!writable || !old.Writable() || rtl::IsReadOnlyMode(oldStat.st_mode))
     Fail(kReadOnly, "The table " + names.windowsName + " cannot be restructured: it cannot be written.");
+  // Replacing one name of several would leave the others on the old table.
+  if (oldStat.st_nlink > 1)
+    Fail(kUnsupported, "The table " + names.windowsName + " cannot be restructured: its file has " +
+                           std::to_string(oldStat.st_nlink) + " names (hard links).");
+  // A symbolic link stays a link: the file it points to is replaced, in its own folder.
+  const std::string dataPath = RealPath(names.hostPath);
   const std::uint64_t size = old.Size();
   std::string head(static_cast<std::size_t>(std::min<std::uint64_t>(size, 65535)), '\0');
   head.resize(old.ReadAt(0, head.data(), head.size()));
@@ -67,6 +90,7 @@ void RestructureTable(const RestructureRequest& request) {
   if ((request.type == TableType::kXdt) != oldHeader.IsXdt())
     Fail(kUnsupported, "The file " + names.windowsName + " is not a table of type " +
                            std::to_string(static_cast<int>(request.type)) + ".");
+  CheckRecordArea(oldHeader, size, old, names.windowsName);
   RemoveRestructureLeftovers(names);
 
   RestructurePlan plan =
@@ -78,18 +102,27 @@ void RestructureTable(const RestructureRequest& request) {
   const MemoKind oldMemo = oldHeader.Memo();
   const MemoKind newMemo = header.Memo();
   TempFiles temp;
-  temp.data = RestructureTempPath(names.hostPath);
-  std::string newMemoPath;
+  temp.data = RestructureTempPath(dataPath);
+  SwitchPlan switchPlan;
+  switchPlan.display = names.windowsName;
+  switchPlan.dataPath = dataPath;
+  switchPlan.newData = temp.data;
+  switchPlan.faults = request.faults;
+  if (oldMemo != MemoKind::kNone) switchPlan.keptMemo = MemoFileNames(names, oldMemo, oldHeader.IsXdt()).hostPath;
   if (newMemo != MemoKind::kNone && oldMemo == MemoKind::kNone) {
     // The first memo field: a new, empty memo file, switched in before the data file.
     const TableNames memoNames = MemoFileNames(names, newMemo, header.IsXdt());
     temp.memo = RestructureMemoTempPath(names.hostPath);
     RawFile memo;
     memo.Create(temp.memo, memoNames.windowsName);
+    struct stat replaced{};
+    KeepOwnership(memo.fd(), ::stat(memoNames.hostPath.c_str(), &replaced) == 0 ? replaced : oldStat);
     if (newMemo == MemoKind::kFpt) CreateFptMemoFile(memo, header.IsXdt() ? 64 : 64);
     else CreateDbtMemoFile(memo);
     memo.Sync();
-    newMemoPath = memoNames.hostPath;
+    switchPlan.newMemo = temp.memo;
+    switchPlan.memoPath = memoNames.hostPath;
+    switchPlan.memoAside = RestructureMemoAsidePath(names.hostPath);
   } else if (newMemo != MemoKind::kNone && oldMemo != newMemo) {
     Fail(kUnsupported, "The memo file of table " + names.windowsName + " cannot change its format.");
   }
@@ -116,8 +149,7 @@ void RestructureTable(const RestructureRequest& request) {
 
   RawFile out;
   out.Create(temp.data, names.windowsName);
-  struct stat st{};
-  if (::fstat(old.fd(), &st) == 0) ::fchmod(out.fd(), st.st_mode & 07777);
+  KeepOwnership(out.fd(), oldStat);
   const std::string headBytes = SerializeDbfHeader(header);
   out.WriteAt(0, headBytes.data(), headBytes.size());
 
@@ -162,13 +194,8 @@ void RestructureTable(const RestructureRequest& request) {
 
   // The switch: the new memo file (only when the old table had none, so nothing references
   // it), then the data file in one rename. Before the rename the old table is untouched.
-  if (!newMemoPath.empty()) {
-    Rename(temp.memo, newMemoPath, names.windowsName);
-    temp.memo.clear();
-  }
-  Rename(temp.data, names.hostPath, names.windowsName);
-  temp.keep = true;
-  SyncDirectory(names.hostPath);
+  // Whatever fails, the temporary names hold nothing but leftovers afterwards.
+  SwitchRestructuredFiles(switchPlan);
   // `old` closes now, dropping the exclusive lock of the replaced file.
 }
 

@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "platform/xbe/field_types.h"
+#include "platform/xbe/restructure_switch.h"
 
 namespace xbe {
 
@@ -12,6 +13,7 @@ struct RestructureRequest {
   std::string_view name;  // Windows-style table name
   TableType type = TableType::kNtx;
   std::string_view addList, deleteList, changeList;
+  const RestructureFaults* faults = nullptr;  // tests only
 };
 
 void RestructureTable(const RestructureRequest& request);

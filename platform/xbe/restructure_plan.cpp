@@ -235,6 +235,9 @@ RestructurePlan PlanRestructure(const DbfHeader& old, TableType type, std::strin
     if (old.version == kVersionFoxPro || old.version == 0x31 || old.version == 0x32)
       plan.header.tableFlags = static_cast<std::uint8_t>(memo ? (old.tableFlags | 0x02) : (old.tableFlags & ~0x02));
   }
+  if (const std::uint64_t headerLength = NeededHeaderLength(plan.header); headerLength > kMaxHeaderLength)
+    Refuse(tableName, "its header would be " + std::to_string(headerLength) + " bytes long; at most " +
+                          std::to_string(kMaxHeaderLength) + " can be written");
   LayoutHeader(plan.header);
   StampToday(plan.header);
   return plan;

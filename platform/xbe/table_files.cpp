@@ -1,6 +1,7 @@
 #include "platform/xbe/table_files.h"
 
 #include <cerrno>
+#include <cstdlib>
 #include <unistd.h>
 
 #include "platform/rtl/paths.h"
@@ -61,11 +62,13 @@ RawFile OpenDataFile(const TableNames& names, ShareMode mode, bool& writable, bo
         locked = !file.IsLockedByOther(sharing.start, sharing.length, true) &&
                  file.TryLock(sharing.start, sharing.length, false);
       }
+      // Other DBF programs on this host mark their opens with flock only.
+      locked = locked && file.TryFlock(true);
       if (!locked)
         Fail(kTableInUse, "The table " + names.windowsName +
                               " is in use by another user or application and cannot be opened exclusively.");
     } else {
-      locked = file.TryLock(sharing.start, sharing.length, false);
+      locked = file.TryLock(sharing.start, sharing.length, false) && file.TryFlock(false);
       if (!locked)
         Fail(kSharingViolation, "The table " + names.windowsName + " is open exclusively by another user.");
     }
@@ -76,12 +79,27 @@ RawFile OpenDataFile(const TableNames& names, ShareMode mode, bool& writable, bo
   Fail(kSharingViolation, "The table " + names.windowsName + " keeps changing while being opened.");
 }
 
+RawFile MarkIndexFileOpen(const std::string& hostPath, const std::string& windowsName) {
+  RawFile mark;
+  if (!mark.Open(hostPath, false, windowsName))
+    Fail(kFileNotFound, "The index file " + windowsName + " was not found.");
+  const ByteRange sharing = LockScheme::Sharing();
+  if (!mark.TryLock(sharing.start, sharing.length, false) || !mark.TryFlock(false))
+    Fail(kSharingViolation, "The index file " + windowsName + " is open exclusively by another user.");
+  return mark;
+}
+
 std::string RestructureTempPath(const std::string& hostPath) { return hostPath + ".rsn"; }
 std::string RestructureMemoTempPath(const std::string& hostPath) { return hostPath + ".rsm"; }
+std::string RestructureMemoAsidePath(const std::string& hostPath) { return hostPath + ".rso"; }
 
 void RemoveRestructureLeftovers(const TableNames& data) {
   ::unlink(RestructureTempPath(data.hostPath).c_str());
   ::unlink(RestructureMemoTempPath(data.hostPath).c_str());
+  if (char* real = ::realpath(data.hostPath.c_str(), nullptr)) {
+    if (data.hostPath != real) ::unlink(RestructureTempPath(real).c_str());
+    std::free(real);
+  }
 }
 
 }  // namespace xbe

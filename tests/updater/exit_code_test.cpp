@@ -10,6 +10,7 @@
 #include <chrono>
 #include <thread>
 
+#include "flock_holder.h"
 #include "holder_process.h"
 #include "installation.h"
 #include "platform/rtl/codepage.h"
@@ -90,6 +91,18 @@ TEST(UpdaterExitCode, ZeroOnlyForACompleteRun) {
     EXPECT_EQ(run.exitCode, 1) << run.output;
     EXPECT_TRUE(Contains(run.output, ConsoleBox(RestructureFailureMessage("ML2")))) << run.output;
     EXPECT_TRUE(Contains(run.output, ConsoleBox(ClosingMessage()))) << run.output;
+  }
+  {
+    SCOPED_TRACE("ML2 open in a program that marks it with flock only: refused, table untouched");
+    Installation installation;
+    const std::string before = ReadBytes(installation.Data() / "ML2.DBF");
+    testsupport::FlockHolder holder(installation.Data() / "ML2.DBF", false);
+    ASSERT_TRUE(holder.Holding());
+    const ProgramRun run = RunProgram(installation);
+    ASSERT_TRUE(run.exited) << run.output;
+    EXPECT_EQ(run.exitCode, 1) << run.output;
+    EXPECT_TRUE(Contains(run.output, ConsoleBox(RestructureFailureMessage("ML2")))) << run.output;
+    EXPECT_EQ(ReadBytes(installation.Data() / "ML2.DBF"), before);
   }
   {
     SCOPED_TRACE("a template missing: the run stops in the error box");

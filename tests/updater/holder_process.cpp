@@ -7,7 +7,8 @@
 
 namespace updatertest {
 
-HolderProcess::HolderProcess(const std::filesystem::path& folder, const std::string& table) {
+HolderProcess::HolderProcess(const std::filesystem::path& folder, const std::string& table,
+                             const std::string& indexFile) {
   int ready[2], release[2];
   if (pipe(ready) != 0) return;
   if (pipe(release) != 0) {
@@ -21,9 +22,14 @@ HolderProcess::HolderProcess(const std::filesystem::path& folder, const std::str
     close(release[1]);
     XBEHANDLE connection = 0, t = 0;
     const std::string name = folder.string() + "\\" + table;
-    const bool opened = XbeConnect(folder.string().c_str(), &connection) == 0 &&
+    bool opened = XbeConnect(folder.string().c_str(), &connection) == 0 &&
                         XbeOpenTable(connection, name.c_str(), nullptr, XBE_NTX, XBE_OEM, XBE_COMPATIBLE_LOCKING,
                                      XBE_IGNORE_RIGHTS, 0, &t) == 0;
+    if (opened && !indexFile.empty()) {
+      XBEHANDLE orders[4] = {};
+      std::uint16_t count = 4;
+      opened = XbeOpenIndex(t, (folder.string() + "\\" + indexFile).c_str(), orders, &count) == 0;
+    }
     const char answer = opened ? '1' : '0';
     if (write(ready[1], &answer, 1) != 1) _exit(2);
     char c;

@@ -1,5 +1,6 @@
 // Another station holding a table open: a child process that opens it through the engine,
-// as Tulmevara would, and keeps it open until the object goes away.
+// as Tulmevara would (with one of its index files when named), and keeps it open until the
+// object goes away.
 #pragma once
 #include <sys/types.h>
 
@@ -10,11 +11,11 @@ namespace updatertest {
 
 class HolderProcess {
  public:
-  HolderProcess(const std::filesystem::path& folder, const std::string& table);
+  HolderProcess(const std::filesystem::path& folder, const std::string& table, const std::string& indexFile = "");
   ~HolderProcess();
   HolderProcess(const HolderProcess&) = delete;
   HolderProcess& operator=(const HolderProcess&) = delete;
-  // True once the child reported the table open.
+  // True once the child reported the table (and index file) open.
   bool Holding() const { return holding_; }
 
  private:

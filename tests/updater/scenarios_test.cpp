@@ -6,6 +6,7 @@
 #include <functional>
 #include <memory>
 
+#include "flock_holder.h"
 #include "holder_process.h"
 #include "installation.h"
 #include "platform/xbe/xbe.h"
@@ -103,6 +104,41 @@ std::vector<Scenario> Scenarios() {
          EXPECT_EQ(ReadBytes(in.Data() / f), ReadBytes(testsupport::FixturesDir() / "ml/installed" / f)) << f;
        EXPECT_EQ(FieldsOf(in, "ML6").size(), 10u);
      }},
+
+    {"RestructureRefusedWhileAnotherProgramFlocksMl2",
+     [](Installation& in) {
+       auto holder = std::make_shared<testsupport::FlockHolder>(in.Data() / "ML2.DBF", false);
+       EXPECT_TRUE(holder->Holding());
+       return holder;
+     },
+     Concat({LogOf("ML2", "EMAIL"), LogOf("ML6")}),
+     Concat({{kMl2Adds[0], "box " + RestructureFailureMessage("ML2")}, kMl6Adds, Closing()}), true, {},
+     [](const Installation& in, const RunResult&) {
+       for (const char* f : {"ML2.DBF", "ML2.DBT"})
+         EXPECT_EQ(ReadBytes(in.Data() / f), ReadBytes(testsupport::FixturesDir() / "ml/installed" / f)) << f;
+     }},
+
+    {"IndexFileFlockedByAnotherProgramStays",
+     [](Installation& in) {
+       auto holder = std::make_shared<testsupport::FlockHolder>(in.Data() / "ML22.NTX", false);
+       EXPECT_TRUE(holder->Holding());
+       return holder;
+     },
+     Concat({LogOf("ML2"), LogOf("ML6")}),
+     Concat({kMl2Adds, kMl6Adds, {"box " + IndexFileMessage("F:\\DADOS\\ml22.ntx")}, Closing()}), true,
+     {"ML22.NTX"}, nullptr},
+
+    {"IndexFileOpenInAnotherStationStays",
+     [](Installation& in) {
+       auto holder = std::make_shared<HolderProcess>(in.Data(), "ML6", "ML61.NTX");
+       EXPECT_TRUE(holder->Holding());
+       return holder;
+     },
+     Concat({LogOf("ML2"), LogOf("ML6", "MATERIAL")}),
+     Concat({kMl2Adds,
+             {kMl6Adds[0], "box " + RestructureFailureMessage("ML6"), "box " + IndexFileMessage("F:\\DADOS\\ml61.ntx")},
+             Closing()}),
+     true, {"ML61.NTX"}, nullptr},
 
     {"MissingMl24IndexFile",
      [](Installation& in) {

@@ -1,4 +1,9 @@
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <functional>
 
 #include <gtest/gtest.h>
 
@@ -80,6 +85,47 @@ TEST_F(Files, DeleteFileFailsWhereTheDirectoryForbidsIt) {
   EXPECT_FALSE(rtl::DeleteFile("F:\\locked\\x.ntx"));
   fs::permissions(drive_ / "locked", fs::perms::owner_all);
   EXPECT_TRUE(fs::exists(drive_ / "locked" / "x.ntx"));
+}
+
+// Another program's open file is "in use": a flock of any kind, or a byte-range lock anywhere
+// (here held through descriptors of this process, which the check treats as another's).
+TEST_F(Files, DeleteFileRefusesAFileHeldByAnother) {
+  const fs::path file = drive_ / "d" / "held.ntx";
+  Touch(file);
+  const struct {
+    const char* what;
+    std::function<bool(int)> hold;
+  } holds[] = {
+      {"shared flock", [](int fd) { return ::flock(fd, LOCK_SH | LOCK_NB) == 0; }},
+      {"exclusive flock", [](int fd) { return ::flock(fd, LOCK_EX | LOCK_NB) == 0; }},
+      {"read lock beyond 4 GiB",
+       [](int fd) {
+         struct flock fl{};
+         fl.l_type = F_RDLCK;
+         fl.l_whence = SEEK_SET;
+         fl.l_start = 0x100000000LL;
+         fl.l_len = 1;
+         return ::fcntl(fd, F_OFD_SETLK, &fl) == 0;
+       }},
+      {"classic record lock",
+       [](int fd) {
+         struct flock fl{};
+         fl.l_type = F_RDLCK;
+         fl.l_whence = SEEK_SET;
+         fl.l_start = 1000000005;
+         fl.l_len = 1;
+         return ::fcntl(fd, F_SETLK, &fl) == 0;
+       }},
+  };
+  for (const auto& h : holds) {
+    const int fd = ::open(file.c_str(), O_RDONLY);
+    ASSERT_TRUE(h.hold(fd)) << h.what;
+    EXPECT_FALSE(rtl::DeleteFile("F:\\d\\held.ntx")) << h.what;
+    EXPECT_TRUE(fs::exists(file)) << h.what;
+    ::close(fd);
+  }
+  EXPECT_TRUE(rtl::DeleteFile("F:\\d\\held.ntx"));
+  EXPECT_FALSE(fs::exists(file));
 }
 
 TEST_F(Files, RenameFileMovesButNeverReplaces) {

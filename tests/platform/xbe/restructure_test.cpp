@@ -15,6 +15,7 @@
 #include "dump_file.h"
 #include "engine_fixture.h"
 #include "platform/xbe/table_create.h"
+#include "flock_holder.h"
 #include "testsupport.h"
 
 using namespace xbetest;
@@ -247,6 +248,19 @@ TEST_F(Restructure, FailsWhileTheTableIsOpenAnywhere) {
   ::close(go[1]);
   int status = 0;
   ::waitpid(pid, &status, 0);
+  EXPECT_TRUE(Hash(dir()) == before) << "the files changed";
+  XBE_OK(Run(c, "ML2", "OBS2,Char,40,0"));
+}
+
+TEST_F(Restructure, FailsWhileAProgramMarksTheTableWithFlockOnly) {
+  Connection c(dir().string());
+  const std::string before = Hash(dir());
+  for (bool exclusive : {false, true}) {
+    testsupport::FlockHolder other(dir() / "ML2.DBF", exclusive);
+    ASSERT_TRUE(other.Holding());
+    EXPECT_EQ(Run(c, "ML2", "OBS2,Char,40,0"), 6004u) << exclusive;
+    EXPECT_NE(LastErrorText().find("in use"), std::string::npos) << LastErrorText();
+  }
   EXPECT_TRUE(Hash(dir()) == before) << "the files changed";
   XBE_OK(Run(c, "ML2", "OBS2,Char,40,0"));
 }

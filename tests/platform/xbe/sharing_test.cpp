@@ -1,5 +1,6 @@
 // Sharing between handles and processes, and where locks lie in the file.
 #include <fcntl.h>
+#include <sys/file.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -9,6 +10,9 @@
 #include <gtest/gtest.h>
 
 #include "engine_fixture.h"
+#include "flock_holder.h"
+#include "index_helpers.h"
+#include "platform/rtl/files.h"
 #include "platform/xbe/table.h"
 #include "testsupport.h"
 
@@ -232,6 +236,83 @@ TEST_F(Sharing, AWriteWaitsForNoOneButFailsOnAnothersRecordLock) {
   SetText(b, "HORACOL", "00:00");
   XBE_OK(XbeWriteRecord(b));
   XBE_OK(XbeCloseTable(b));
+}
+
+// Other DBF programs on this host mark their opens with flock alone: ours carry it too, and
+// theirs keep our exclusive opens out. Between two descriptors of this process flock conflicts
+// as between processes, which matches the byte-range rules (two shared opens live together).
+TEST_F(Sharing, FlockMarksOpensBothWays) {
+  const fs::path ml2 = dir() / "ML2.DBF";
+  Connection c(dir().string());
+  OpenOptions exclusive;
+  exclusive.options = XBE_EXCLUSIVE;
+  XBERESULT r = 0;
+
+  XBEHANDLE a = OpenTable(c, "ML2");
+  XBEHANDLE b = OpenTable(c, "ML2");
+  ASSERT_NE(b, 0u) << "two shared opens in one process";
+  EXPECT_FALSE(testsupport::OtherProcessCanFlock(ml2, true));
+  EXPECT_TRUE(testsupport::OtherProcessCanFlock(ml2, false));
+  XBE_OK(XbeCloseTable(a));
+  EXPECT_FALSE(testsupport::OtherProcessCanFlock(ml2, true)) << "the other handle still holds it";
+  XBE_OK(XbeCloseTable(b));
+  EXPECT_TRUE(testsupport::OtherProcessCanFlock(ml2, true));
+  XBEHANDLE alone = OpenTable(c, "ML2", exclusive);
+  ASSERT_NE(alone, 0u);
+  EXPECT_FALSE(testsupport::OtherProcessCanFlock(ml2, false));
+  XBE_OK(XbeCloseTable(alone));
+
+  {
+    testsupport::FlockHolder theirs(ml2, false);
+    ASSERT_TRUE(theirs.Holding());
+    EXPECT_EQ(OpenTable(c, "ML2", exclusive, &r), 0u);
+    EXPECT_EQ(r, 6004u);
+    XBEHANDLE shared = OpenTable(c, "ML2");
+    EXPECT_NE(shared, 0u);
+    XBE_OK(XbeCloseTable(shared));
+  }
+  {
+    testsupport::FlockHolder theirs(ml2, true);
+    ASSERT_TRUE(theirs.Holding());
+    EXPECT_EQ(OpenTable(c, "ML2", {}, &r), 0u);
+    EXPECT_EQ(r, 6003u);
+  }
+  const int mine = ::open(ml2.c_str(), O_RDONLY);
+  ASSERT_EQ(::flock(mine, LOCK_SH | LOCK_NB), 0);
+  EXPECT_EQ(OpenTable(c, "ML2", exclusive, &r), 0u);
+  EXPECT_EQ(r, 6004u);
+  ::close(mine);
+  alone = OpenTable(c, "ML2", exclusive);
+  EXPECT_NE(alone, 0u);
+  XBE_OK(XbeCloseTable(alone));
+}
+
+// An open index file is marked like a table, so that deleting it (as the updater does) sees it
+// in use; an index file someone holds exclusively is not opened.
+TEST_F(Sharing, OpenIndexFilesAreMarkedInUse) {
+  const fs::path ntx = dir() / "ML21.NTX";
+  const std::string windowsName = dir().string() + "\\ML21.NTX";
+  Connection c(dir().string());
+  XBEHANDLE t = OpenTable(c, "ML2");
+  const XBEHANDLE order = OpenIndex(t, windowsName);
+  ASSERT_NE(order, 0u);
+  EXPECT_FALSE(testsupport::OtherProcessCanFlock(ntx, true));
+  EXPECT_TRUE(LockedAt(ntx.string(), 0x100000000ULL, 1));
+  EXPECT_FALSE(rtl::DeleteFile(windowsName));
+  EXPECT_TRUE(fs::exists(ntx));
+  XBE_OK(XbeCloseIndex(order));
+  EXPECT_TRUE(testsupport::OtherProcessCanFlock(ntx, true));
+  {
+    testsupport::FlockHolder theirs(ntx, true);
+    ASSERT_TRUE(theirs.Holding());
+    XBEHANDLE orders[4] = {};
+    uint16_t n = 4;
+    EXPECT_EQ(XbeOpenIndex(t, windowsName.c_str(), orders, &n), 6003u);
+    EXPECT_NE(LastErrorText().find("ML21.NTX"), std::string::npos) << LastErrorText();
+  }
+  XBE_OK(XbeCloseTable(t));
+  EXPECT_TRUE(rtl::DeleteFile(windowsName));
+  EXPECT_FALSE(fs::exists(ntx));
 }
 
 }  // namespace
