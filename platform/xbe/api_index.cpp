@@ -254,7 +254,7 @@ XBERESULT XbeSeek(XBEHANDLE order, const void* key, uint16_t length, uint16_t ke
     const std::string k = GivenKey(o, key, length, keyType);
     Table& t = *o.table;
     IndexOrder& index = *o.index;
-    const auto onKey = [&] { return index.KeyOfCurrent(t.CurrentView()).compare(0, k.size(), k) == 0; };
+    const auto onKey = [&] { return index.CurrentKeyStartsWith(t.CurrentView(), k); };
     bool on = t.SettleOn(index, index.SeekPosition(k, last), !last);
     bool hit = on && onKey();
     if (!hit && last) {

@@ -241,6 +241,8 @@ XBERESULT XbeGetField(XBEHANDLE table, XBEFIELD field, void* buffer, uint32_t* l
     if (IsMemoCode(f.code)) {
       const MemoBlob blob = t.GetMemo(i);
       PutBytes(blob.data, buffer, length, blob.text);
+    } else if (const auto text = t.FieldTextInPlace(i)) {
+      PutBytes(*text, buffer, length, true);
     } else {
       PutBytes(t.GetFieldText(i), buffer, length, true);
     }

@@ -217,17 +217,30 @@ bool LogicalValue(const FieldDesc& f, const char* p) {
   return c == 'T' || c == 't' || c == 'Y' || c == 'y' || c == '1';
 }
 
-std::string FieldText(const FieldDesc& f, const char* p, bool xdt) {
+std::optional<std::string_view> FieldTextInPlace(const FieldDesc& f, const char* p, bool xdt) {
   const std::uint32_t L = f.length;
   switch (f.code) {
     case kCharacter: case kCiCharacter: case kRaw:
-      return std::string(p, L);
+      return std::string_view(p, L);
     default: break;
   }
-  if (IsBlankValue(f, p, xdt)) return {};
+  if (IsBlankValue(f, p, xdt)) return std::string_view();
   switch (f.code) {
-    case kLogical: return LogicalValue(f, p) ? "T" : "F";
-    case kNumericText: return Trimmed(std::string_view(p, L));
+    case kLogical: return std::string_view(LogicalValue(f, p) ? "T" : "F");
+    case kNumericText: {
+      std::size_t b = 0, e = L;
+      while (b < e && (p[b] == ' ' || p[b] == '\0')) ++b;
+      while (e > b && (p[e - 1] == ' ' || p[e - 1] == '\0')) --e;
+      return std::string_view(p + b, e - b);
+    }
+    default: return std::nullopt;
+  }
+}
+
+std::string FieldText(const FieldDesc& f, const char* p, bool xdt) {
+  const std::uint32_t L = f.length;
+  if (const auto text = FieldTextInPlace(f, p, xdt)) return std::string(*text);
+  switch (f.code) {
     case kDate: case kPackedDate: {
       auto j = DateJulian(f, p, xdt);
       if (!j) return Trimmed(std::string_view(p, L));

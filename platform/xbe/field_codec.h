@@ -17,6 +17,9 @@ void WriteBlankValue(const FieldDesc& f, char* p, bool xdt);
 // The field as text (what XbeGetField delivers for fields that are not memos): character bytes
 // unchanged, numbers in decimal, dates CCYYMMDD, logicals "T"/"F"; "" for a blank value.
 std::string FieldText(const FieldDesc& f, const char* p, bool xdt);
+// The same text when it lies in the stored bytes (character, raw, numeric text and logical
+// fields, and blank values): a view of them, without building a string. nullopt otherwise.
+std::optional<std::string_view> FieldTextInPlace(const FieldDesc& f, const char* p, bool xdt);
 // Stores a text value (the form FieldText gives) into the field. Raises kInvalidValue naming
 // the field when the text does not fit or is not a value of the field's kind.
 void StoreFieldText(const FieldDesc& f, char* p, std::string_view text, bool xdt);

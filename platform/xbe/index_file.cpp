@@ -139,7 +139,7 @@ std::shared_ptr<IndexFile> IndexFile::Open(Table& table, std::string_view window
   f->Bind();
   if (table.Writable() && !table.Exclusive() && !f->lock_.Open(host, true, path))
     Fail(kIoError, "The index file " + path + " cannot be opened for writing.");
-  f->stamp_ = f->ReadStamp();
+  f->ReadStamp(f->stamp_);
   table.AddHook(f.get());
   return f;
 }
@@ -168,8 +168,10 @@ void IndexFile::Bind() {
 
 std::string IndexFile::FileName() const { return rtl::ExtractFileName(windowsPath_); }
 
-std::string IndexFile::ReadStamp() {
-  std::string stamp = std::to_string(file_->Size()) + ":";
+void IndexFile::ReadStamp(std::string& stamp) {
+  stamp.clear();  // keeps its room: no allocation per call
+  const std::uint64_t size = file_->Size();
+  stamp.append(reinterpret_cast<const char*>(&size), sizeof size);
   char head[12];
   file_->Read(0, head, sizeof head);
   stamp.append(head, sizeof head);
@@ -178,16 +180,15 @@ std::string IndexFile::ReadStamp() {
       file_->Read(static_cast<index::CdxTag*>(t.order)->HeaderOffset(), head, sizeof head);
       stamp.append(head, sizeof head);
     }
-  return stamp;
 }
 
 void IndexFile::Refresh() {
   if (table_.Exclusive()) return;
-  std::string now = ReadStamp();
-  if (now == stamp_) return;
+  ReadStamp(now_);
+  if (now_ == stamp_) return;
   if (cdx_) cdx_->Reload();
   else ntx_->Reload();
-  stamp_ = ReadStamp();
+  ReadStamp(stamp_);
   ++changes_;
 }
 
@@ -279,7 +280,7 @@ void IndexFile::ApplyChange(RecordChange, const RecordView* before, const Record
     if (t.order->Info().unique) UpdateUnique(*this, t, b, a);
     else t.bound->Update(b, a);
   }
-  stamp_ = ReadStamp();
+  ReadStamp(stamp_);
   ++changes_;
 }
 
@@ -287,7 +288,7 @@ void IndexFile::Undo() {
   journal_->RollBack();
   if (cdx_) cdx_->Reload();
   else ntx_->Reload();
-  stamp_ = ReadStamp();
+  ReadStamp(stamp_);
   ++changes_;
 }
 
@@ -311,7 +312,7 @@ void IndexFile::Rebuild() {
     });
     t.order->Build(std::move(entries));
   }
-  stamp_ = ReadStamp();
+  ReadStamp(stamp_);
   ++changes_;
 }
 

@@ -77,7 +77,8 @@ class IndexFile final : public RecordHook {
  private:
   IndexFile(Table& table, std::string windowsPath, std::string hostPath);
   void Bind();
-  std::string ReadStamp();
+  // The file's size and header counters: they move with every change of the file.
+  void ReadStamp(std::string& stamp);
   // The index-update lock (not on exclusive or read-only tables).
   void TakeLock();
   void ReleaseLock();
@@ -95,6 +96,7 @@ class IndexFile final : public RecordHook {
   RecordBinding binding_;
   std::vector<Tag> tags_;
   std::string stamp_;
+  std::string now_;  // the stamp read at the last check
   std::uint64_t changes_ = 0;
 };
 

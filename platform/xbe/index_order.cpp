@@ -159,6 +159,11 @@ std::string IndexOrder::KeyOfCurrent(const RecordView& current) {
   return file_.KeyOf(Tag(), current);
 }
 
+bool IndexOrder::CurrentKeyStartsWith(const RecordView& current, std::string_view prefix) {
+  if (Locate(current)) return std::string_view(cursor_->Current().key).substr(0, prefix.size()) == prefix;
+  return std::string_view(file_.KeyOf(Tag(), current)).substr(0, prefix.size()) == prefix;
+}
+
 std::uint64_t IndexOrder::KeysInScope() {
   if (!HasScope()) return Tag().order->KeyCount();
   std::uint64_t n = 0;

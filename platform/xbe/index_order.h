@@ -53,6 +53,8 @@ class IndexOrder final : public Order {
   std::uint32_t SeekPosition(std::string_view key, bool last);
   // The key the current record has in this order.
   std::string KeyOfCurrent(const RecordView& current);
+  // Whether that key starts with `prefix` (without copying the key when the order holds it).
+  bool CurrentKeyStartsWith(const RecordView& current, std::string_view prefix);
 
   // Entries inside the scopes (deleted records included).
   std::uint64_t KeysInScope();

@@ -11,8 +11,10 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/xbe/dbf_header.h"
@@ -125,6 +127,9 @@ class Table {
 
   // Field access on the current record.
   std::string GetFieldText(std::size_t index);  // character fields converted to ANSI
+  // GetFieldText's text when it is the current image's own bytes (no conversion needed);
+  // nullopt otherwise. Valid until the record changes.
+  std::optional<std::string_view> FieldTextInPlace(std::size_t index);
   MemoBlob GetMemo(std::size_t index);          // text memos converted to ANSI
   void SetFieldText(std::size_t index, std::string_view text);
   void SetFieldRaw(std::size_t index, std::string_view bytes);

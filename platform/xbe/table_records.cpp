@@ -148,6 +148,12 @@ std::string Table::GetFieldText(std::size_t index) {
   return text;
 }
 
+std::optional<std::string_view> Table::FieldTextInPlace(std::size_t index) {
+  const FieldDesc& f = Field(index);
+  if (IsMemoCode(f.code) || (IsCharacterCode(f.code) && charType_ == CharType::kOem)) return std::nullopt;
+  return xbe::FieldTextInPlace(f, CurrentImage().data() + f.offset, IsXdt());
+}
+
 MemoBlob Table::GetMemo(std::size_t index) {
   const FieldDesc& f = Field(index);
   if (!IsMemoCode(f.code)) Fail(kInvalidArgument, "The field " + f.name + " is not a memo field.");
