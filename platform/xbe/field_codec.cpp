@@ -224,7 +224,7 @@ std::optional<std::string_view> FieldTextInPlace(const FieldDesc& f, const char*
       return std::string_view(p, L);
     default: break;
   }
-  if (IsBlankValue(f, p, xdt)) return std::string_view();
+  if (IsBlankValue(f, p, xdt)) return std::string_view(p, 0);
   switch (f.code) {
     case kLogical: return std::string_view(LogicalValue(f, p) ? "T" : "F");
     case kNumericText: {
