@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <optional>
 
 #include "platform/xbe/expr/dates.h"
 #include "platform/xbe/expr/errors.h"
@@ -93,9 +94,32 @@ std::string EncodeKey(const Value& v, const KeyLayout& layout, std::string_view 
   }
 }
 
+namespace {
+// The NTX key of a whole number given as plain digits (what seeks on code fields pass), as the
+// general path would make it: its digits with zeros in front. Nullopt for anything else (signs,
+// decimals, a number wider than the key or beyond exact doubles), which takes the general path.
+std::optional<std::string> PlainNtxInteger(std::string_view text, const KeyLayout& layout) {
+  if (layout.format != KeyFormat::kNtx || layout.decimals != 0 || layout.length < 1) return std::nullopt;
+  std::size_t i = 0;
+  while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
+  std::size_t begin = i;
+  while (i < text.size() && text[i] >= '0' && text[i] <= '9') ++i;
+  const std::size_t end = i;
+  if (end == begin || end - begin > 15 || (i < text.size() && text[i] == '.')) return std::nullopt;
+  while (begin + 1 < end && text[begin] == '0') ++begin;
+  const std::size_t digits = end - begin;
+  const std::size_t length = static_cast<std::size_t>(layout.length);
+  if (digits > length) return std::nullopt;
+  std::string key(length - digits, '0');
+  key.append(text.substr(begin, digits));
+  return key;
+}
+}  // namespace
+
 std::string KeyFromText(std::string_view text, const KeyLayout& layout) {
   switch (layout.type) {
     case Type::kNumeric: {
+      if (auto key = PlainNtxInteger(text, layout)) return std::move(*key);
       int dec = 0;
       return EncodeKey(Value::Numeric(ValOf(text, &dec)), layout, text);
     }

@@ -3,6 +3,7 @@
 #include "platform/xbe/expr/dates.h"
 #include "platform/xbe/expr/errors.h"
 #include "platform/xbe/expr/keys.h"
+#include "platform/xbe/expr/numfmt.h"
 
 namespace xbe::expr {
 namespace {
@@ -60,6 +61,16 @@ TEST(KeysTest, SpecsForNewOrdersAndTextKeys) {
   EXPECT_EQ(KeyFromText("12.5", n), "000000012.50");
   EXPECT_EQ(KeyFromText("AB", {KeyFormat::kNtx, Type::kCharacter, 4, 0}), "AB");
   EXPECT_EQ(KeyFromText("20240131", {KeyFormat::kNtx, Type::kDate, 8, 0}), "20240131");
+}
+
+TEST(KeysTest, NumericKeysFromTextAgreeWithTheValueTheTextHolds) {
+  const KeyLayout whole{KeyFormat::kNtx, Type::kNumeric, 8, 0};
+  for (const char* text : {"7", "007", "  42", "\t5", "123abc", "12.5", "12.", "-3", "+3", "99999999", "123456789",
+                           "0", "000", "", "   ", "x1", "1234567890123456789"}) {
+    SCOPED_TRACE(text);
+    int dec = 0;
+    EXPECT_EQ(KeyFromText(text, whole), EncodeKey(Value::Numeric(ValOf(text, &dec)), whole, text));
+  }
 }
 
 }  // namespace
