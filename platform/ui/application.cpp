@@ -1,3 +1,4 @@
+#include "platform/rtl/threads.h"
 #include "platform/classes/classbuilder.h"
 #include "platform/rtl/ansi.h"
 #include "platform/rtl/paths.h"
@@ -25,6 +26,7 @@ TApplication::TApplication() : TApplication(CreateBackendForHost()) {}
 
 TApplication::TApplication(std::unique_ptr<Backend> backend) : classes::TComponent(nullptr) {
   RegisterComponentClasses();
+  threadId_ = rtl::GetCurrentThreadId();
   // Until the program names itself, the title is the program's file name without extension.
   title_ = rtl::ChangeFileExt(rtl::ExtractFileName(rtl::ExeFileName()), "");
   windows_ = std::make_unique<WindowSystem>(std::move(backend));

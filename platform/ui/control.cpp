@@ -2,6 +2,7 @@
 
 #include "platform/classes/classbuilder.h"
 #include "platform/classes/filer.h"
+#include "platform/ui/actions.h"
 #include "platform/ui/controls.h"
 #include "platform/ui/forms.h"
 #include "platform/ui/storedcolor.h"
@@ -58,6 +59,7 @@ TControl::TControl(classes::TComponent* owner) : classes::TComponent(owner) {
 }
 
 TControl::~TControl() {
+  if (action_) action_->UnRegisterClient(this);
   if (WindowSystem* ws = Windows()) ws->ControlDestroyed(this);
   if (parent_) parent_->RemoveControl(this);
   parent_ = nullptr;
@@ -282,7 +284,32 @@ void TControl::MouseUp(TMouseButton button, TShiftState shift, int x, int y) {
   onMouseUp_.Fire(this, button, shift, x, y);
 }
 void TControl::MouseMove(TShiftState shift, int x, int y) { onMouseMove_.Fire(this, shift, x, y); }
-void TControl::Click() { onClick_.Fire(this); }
+void TControl::Click() {
+  if (onClick_.Assigned() || !action_) onClick_.Fire(this);
+  else action_->Execute();
+}
+
+void TControl::SetAction(TBasicAction* action) {
+  if (action == action_) return;
+  if (action_) action_->UnRegisterClient(this);
+  action_ = action;
+  if (action_) {
+    action_->RegisterClient(this);
+    ActionChange(action_, true);
+  }
+}
+
+TBiDiMode TControl::BiDiMode() const {
+  if (parentBiDiMode_ && parent_) return parent_->BiDiMode();
+  return biDiMode_;
+}
+
+void TControl::SetBiDiMode(TBiDiMode v) {
+  parentBiDiMode_ = false;
+  if (v == biDiMode_) return;
+  biDiMode_ = v;
+  Invalidate();
+}
 void TControl::DblClick() { onDblClick_.Fire(this); }
 
 void TControl::Invalidate() {

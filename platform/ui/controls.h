@@ -23,11 +23,13 @@ namespace ui {
 
 class TWinControl;
 class TCustomForm;
+class TBasicAction;
 class WindowSystem;
 
 enum TAlign { alNone, alTop, alBottom, alLeft, alRight, alClient };
 enum TMouseButton { mbLeft, mbRight, mbMiddle };
 enum TBorderStyle { bsNone, bsSingle };
+enum TBiDiMode { bdLeftToRight, bdRightToLeft, bdRightToLeftNoAlign, bdRightToLeftReadingOnly };
 
 // Shift state bits (TShiftState).
 enum : unsigned { ssShift = 1, ssAlt = 2, ssCtrl = 4, ssLeft = 8, ssRight = 16, ssMiddle = 32, ssDouble = 64 };
@@ -140,6 +142,18 @@ class TControl : public classes::TComponent {
   void SetTag(int v) { tag_ = v; }
   int HelpContext() const { return helpContext_; }
   void SetHelpContext(int v) { helpContext_ = v; }
+  // Right-to-left support: the mode, taken from the parent while ParentBiDiMode.
+  TBiDiMode BiDiMode() const;
+  void SetBiDiMode(TBiDiMode v);
+  bool ParentBiDiMode() const { return parentBiDiMode_; }
+  void SetParentBiDiMode(bool v) { parentBiDiMode_ = v; }
+  bool UseRightToLeftAlignment() const { return BiDiMode() == bdRightToLeft; }
+  bool UseRightToLeftReading() const { return BiDiMode() != bdLeftToRight; }
+  // The linked action (not owned): a click executes it when no OnClick is bound.
+  TBasicAction* Action() const { return action_; }
+  void SetAction(TBasicAction* action);
+  // The linked action tells of its changes through this; it runs the action-change hook.
+  void ActionChanged(TBasicAction* sender, bool checkDefaults) { ActionChange(sender, checkDefaults); }
 
   TControlStyle ControlStyle() const { return controlStyle_; }
   void SetControlStyle(TControlStyle v) { controlStyle_ = v; }
@@ -194,6 +208,7 @@ class TControl : public classes::TComponent {
   virtual void MouseUp(TMouseButton button, TShiftState shift, int x, int y);
   virtual void MouseMove(TShiftState shift, int x, int y);
   virtual void DblClick();
+  virtual void ActionChange(TBasicAction* /*sender*/, bool /*checkDefaults*/) {}
   // Colour and font notifications (the parent's changed; this one's changed).
   virtual void FontChanged();
   virtual void ParentFontChanged();
@@ -228,6 +243,9 @@ class TControl : public classes::TComponent {
   bool parentShowHint_ = true;
   int tag_ = 0;
   int helpContext_ = 0;
+  TBiDiMode biDiMode_ = bdLeftToRight;
+  bool parentBiDiMode_ = true;
+  TBasicAction* action_ = nullptr;
   classes::TNotifyEvent onClick_, onDblClick_;
   TMouseEvent onMouseDown_, onMouseUp_;
   TMouseMoveEvent onMouseMove_;
@@ -299,6 +317,8 @@ class TWinControl : public TControl, public MessageTarget {
 
   // Paints this control and its children into `dc`, whose origin is this control's (0, 0).
   void PaintTree(TCanvas& dc);
+  // Paints only this control's own window (no children) into `dc`, as a paint copy does.
+  void PaintOwnWindow(TCanvas& dc) { PaintWindow(dc); }
   // The surface of a top-level window (its client area).
   Surface* TopLevelSurface() { return surface_.get(); }
   void AlignControls();

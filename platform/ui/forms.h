@@ -212,6 +212,8 @@ class TApplication : public classes::TComponent {
   ~TApplication() override;
 
   void Initialize() {}
+  // The user-interface thread: the one that created the application.
+  std::uint32_t ThreadId() const { return threadId_; }
   const std::string& Title() const { return title_; }
   void SetTitle(const std::string& v) { title_ = v; }
   void SetTitle(std::string_view v) { title_ = std::string(v); }
@@ -270,6 +272,7 @@ class TApplication : public classes::TComponent {
   void HelpContext(int) {}
 
  private:
+  std::uint32_t threadId_ = 0;
   std::unique_ptr<WindowSystem> windows_;
   TScreen* screen_ = nullptr;
   std::string title_;

@@ -1,5 +1,7 @@
 #include "platform/ui/winapi.h"
 
+#include "platform/rtl/threads.h"
+
 namespace ui {
 
 bool PeekMessage(TMessage& out, HWND hwnd, std::uint32_t min, std::uint32_t max, unsigned remove) {
@@ -55,6 +57,38 @@ TControl* FindDragTarget(TPoint screen, bool allowDisabled) {
     result = c;
   }
   return result;
+}
+
+bool GetWindowRect(HWND hwnd, TRect& out) {
+  TWinControl* w = Application ? Application->Windows().ControlOf(hwnd) : nullptr;
+  if (!w) return false;
+  out = w->Parent() ? Bounds(w->ClientToScreen({0, 0}).x, w->ClientToScreen({0, 0}).y, w->Width(), w->Height())
+                    : w->BoundsRect();
+  return true;
+}
+
+bool SetWindowPos(HWND hwnd, HWND /*insertAfter*/, int x, int y, int cx, int cy, unsigned flags) {
+  TWinControl* w = Application ? Application->Windows().ControlOf(hwnd) : nullptr;
+  if (!w) return false;
+  if (flags & SWP_NOMOVE) {
+    x = w->Left();
+    y = w->Top();
+  }
+  if (flags & SWP_NOSIZE) {
+    cx = w->Width();
+    cy = w->Height();
+  }
+  w->SetBounds(x, y, cx, cy);
+  return true;
+}
+
+std::uint32_t GetCurrentThreadId() { return rtl::GetCurrentThreadId(); }
+
+bool EnumThreadWindows(std::uint32_t threadId, const std::function<bool(HWND)>& callback) {
+  if (!Application || threadId != Application->ThreadId()) return false;
+  for (TWinControl* w : Application->Windows().TopLevels())
+    if (w->HandleAllocated() && !callback(w->Handle())) break;
+  return true;
 }
 
 WPARAM GetKeyState() { return Application ? Application->Windows().KeyState() : 0; }

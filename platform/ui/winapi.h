@@ -2,6 +2,7 @@
 // utilities, the editor controls). They act on the running application's window system.
 #pragma once
 #include <cstdint>
+#include <functional>
 
 #include "platform/ui/forms.h"
 
@@ -21,5 +22,17 @@ TPoint GetCursorPos();
 TControl* FindDragTarget(TPoint screen, bool allowDisabled);
 // Modifier keys and mouse buttons held (MK_* bits) at the last input.
 WPARAM GetKeyState();
+// A top-level window's rectangle on the screen; false when there is no such window.
+bool GetWindowRect(HWND hwnd, TRect& out);
+enum : unsigned { SWP_NOSIZE = 0x1, SWP_NOMOVE = 0x2, SWP_NOZORDER = 0x4, SWP_NOACTIVATE = 0x10 };
+// Moves and sizes a top-level window (insertAfter is kept for the call's form; z-order is the
+// window system's own).
+bool SetWindowPos(HWND hwnd, HWND insertAfter, int x, int y, int cx, int cy, unsigned flags);
+// The user-interface thread's id, and its top-level windows through a callback that returns
+// false to stop the enumeration. Windows belong to the thread that runs the application.
+std::uint32_t GetCurrentThreadId();
+bool EnumThreadWindows(std::uint32_t threadId, const std::function<bool(HWND)>& callback);
+// New-style (3-D) controls are always offered.
+inline bool NewStyleControls() { return true; }
 
 }  // namespace ui
