@@ -59,18 +59,18 @@ std::unique_ptr<ui::TBitmap> ComboArrowBitmap() {
 // The embedded button.
 
 const classes::TClassInfo& TEditButton::StaticClassInfo() {
-  static const auto info = classes::TClassInfo::Make<TEditButton, TEditButtonBase>("TEditButton", [](auto&) {});
+  static const auto info = classes::TClassInfo::Make<TEditButton, TVxSpeedButton>("TEditButton", [](auto&) {});
   return info;
 }
 
-TEditButton::TEditButton(classes::TComponent* owner) : TEditButtonBase(owner) {
+TEditButton::TEditButton(classes::TComponent* owner) : TVxSpeedButton(owner) {
   controlStyle_ |= ui::csReplicatable;
   SetParentShowHint(true);
 }
 
 void TEditButton::Paint() {
-  TEditButtonBase::Paint();
-  if (FaceState() == bsDown) return;
+  TVxSpeedButton::Paint();
+  if (FaceState() == gsDown) return;
   ui::TCanvas& dc = Canvas();
   dc.Pen().SetColor(ui::clBtnFace);
   dc.MoveTo(0, 0);
@@ -86,7 +86,7 @@ void TEditButton::MouseDown(ui::TMouseButton button, ui::TShiftState shift, int 
         edit && edit->TabStop() && edit->CanFocus() && !edit->Focused())
       edit->SetFocus();
   }
-  TEditButtonBase::MouseDown(button, shift, x, y);
+  TVxSpeedButton::MouseDown(button, shift, x, y);
 }
 
 // The combo edit.
@@ -146,28 +146,37 @@ void TCustomComboEdit::SetButtonHint(const std::string& v) { button_->SetHint(v)
 ui::TBitmap* TCustomComboEdit::Glyph() const { return &button_->Glyph(); }
 
 void TCustomComboEdit::SetGlyph(ui::TBitmap* v) {
-  button_->SetGlyph(v);
+  SetButtonGlyph(v);
   glyphKind_ = gkCustom;
+}
+
+void TCustomComboEdit::SetButtonGlyph(const ui::TBitmap* v) {
+  if (v) {
+    button_->SetGlyph(*v);
+  } else {
+    const ui::TBitmap none;
+    button_->SetGlyph(none);
+  }
 }
 
 int TCustomComboEdit::NumGlyphs() const { return button_->NumGlyphs(); }
 
 void TCustomComboEdit::SetNumGlyphs(int v) {
   switch (glyphKind_) {
-    case gkDefault: button_->SetNumGlyphs(defaultGlyphCount_); break;
+    case gkDefault: button_->SetNumGlyphs(static_cast<TVxNumGlyphs>(defaultGlyphCount_)); break;
     case gkDropDown:
     case gkEllipsis: button_->SetNumGlyphs(1); break;
-    case gkCustom: button_->SetNumGlyphs(v); break;
+    case gkCustom: button_->SetNumGlyphs(static_cast<TVxNumGlyphs>(v)); break;
   }
 }
 
 void TCustomComboEdit::SetGlyphKind(TGlyphKind v) {
   if (v == glyphKind_) return;
   glyphKind_ = v;
-  if (v == gkCustom && InState(classes::csReading)) button_->SetGlyph(nullptr);
+  if (v == gkCustom && InState(classes::csReading)) SetButtonGlyph(nullptr);
   ApplyGlyphKind();
   if (v == gkDefault) {
-    const int count = std::max(1, button_->NumGlyphs());
+    const int count = std::max(1, static_cast<int>(button_->NumGlyphs()));
     SetButtonWidth(std::max(button_->Glyph().Width() / count + 6, button_->Width()));
   } else if (v == gkDropDown) {
     SetButtonWidth(ui::GetSystemMetrics(ui::SM_CXVSCROLL));
@@ -177,7 +186,7 @@ void TCustomComboEdit::SetGlyphKind(TGlyphKind v) {
 
 int TCustomComboEdit::DefaultButtonWidth() const {
   if (glyphKind_ == gkDefault) {
-    const int count = std::max(1, button_->NumGlyphs());
+    const int count = std::max(1, static_cast<int>(button_->NumGlyphs()));
     return std::max(button_->Glyph().Width() / count + 6, 21);
   }
   if (glyphKind_ == gkDropDown) return ui::GetSystemMetrics(ui::SM_CXVSCROLL);
@@ -189,20 +198,20 @@ void TCustomComboEdit::ApplyGlyphKind() {
     case gkDefault: {
       bool destroy = false;
       ui::TBitmap* glyph = GetDefaultButtonGlyph(destroy);
-      button_->SetGlyph(glyph);
-      button_->SetNumGlyphs(defaultGlyphCount_);
+      SetButtonGlyph(glyph);
+      button_->SetNumGlyphs(static_cast<TVxNumGlyphs>(defaultGlyphCount_));
       if (destroy) delete glyph;
       break;
     }
     case gkDropDown: {
       auto arrow = ComboArrowBitmap();
-      button_->SetGlyph(arrow.get());
+      SetButtonGlyph(arrow.get());
       button_->SetNumGlyphs(1);
       break;
     }
     case gkEllipsis: {
       auto dots = CreateEllipsisGlyph();
-      button_->SetGlyph(dots.get());
+      SetButtonGlyph(dots.get());
       button_->SetNumGlyphs(1);
       break;
     }

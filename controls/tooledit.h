@@ -5,7 +5,7 @@
 #include <memory>
 #include <string>
 
-#include "controls/editbuttonbase.h"
+#include "controls/speedbutton.h"
 #include "platform/ui/edit.h"
 #include "platform/ui/selectdir.h"
 
@@ -14,10 +14,15 @@ namespace controls {
 class TCustomComboEdit;
 
 // The button at the edit's right edge.
-class TEditButton : public TEditButtonBase {
+class TEditButton : public TVxSpeedButton {
   CLASSES_DECLARE_CLASSINFO()
  public:
   explicit TEditButton(classes::TComponent* owner);
+  // The button keeps its width when its glyph changes (the control's fixed-width style).
+  bool FixedWidth() const { return (ControlStyle() & ui::csFixedWidth) != 0; }
+  void SetFixedWidth(bool v) {
+    SetControlStyle(v ? ControlStyle() | ui::csFixedWidth : ControlStyle() & ~ui::csFixedWidth);
+  }
 
  protected:
   void Paint() override;
@@ -92,6 +97,7 @@ class TCustomComboEdit : public ui::TCustomMaskEdit {
   void FontChanged() override;
   ui::TColor EditTextColor() const override;
 
+  void SetButtonGlyph(const ui::TBitmap* v);  // null: an empty glyph
   void UpdateEditRect();
   void PlaceButtonPanel();
   void ApplyGlyphKind();
