@@ -39,6 +39,8 @@ class WizardOnScreen : public ::testing::Test {
     }, ms);
     return found;
   }
+  // Lets the program take the input sent so far before the next step depends on it.
+  static void Pause() { WaitFor([] { return false; }, 300); }
   void ClickAt(const std::string& window, int x, int y) {
     server.X("mousemove --window " + window + " " + std::to_string(x) + " " + std::to_string(y));
     server.X("click 1");
@@ -71,18 +73,21 @@ TEST_F(WizardOnScreen, TypePickConfirmAndStore) {
 
   // Type a path into the field (its text selected whole by a Ctrl+A first).
   ClickAt(dialog, 100, 40);
+  Pause();
   server.X("key ctrl+a");
   server.X("type --delay 30 'F:\\DADOS'");
+  Pause();
 
   // The field's button: the select-directory dialog opens at the typed path.
   ClickAt(dialog, 31 + 300 - 14, 40);
   const std::string select = WaitWindow("^Selecione o diret");
   ASSERT_FALSE(select.empty()) << "the select-directory dialog did not appear";
   EXPECT_TRUE(server.Screenshot(select, shots / "wizard-selectdir.png"));
-  // Rows: "F:\", "DADOS", "ESCOLHIDO"; a double click opens the third, then OK.
-  server.X("mousemove --window " + select + " 40 " + std::to_string(64 + 2 + 13 * 2 + 6));
-  server.X("click --repeat 2 --delay 80 1");
-  WaitFor([] { return false; }, 300);
+  // Rows: "F:\", "DADOS", "ESCOLHIDO"; a click selects the third, Enter opens it, then OK.
+  ClickAt(select, 40, 64 + 2 + 13 * 2 + 6);
+  Pause();
+  server.X("key Return");
+  Pause();
   ClickAt(select, 230 + 27, 239 + 11);
   EXPECT_TRUE(WaitFor([&] { return server.Windows("^Selecione o diret").empty(); }, 5000));
 
@@ -94,8 +99,12 @@ TEST_F(WizardOnScreen, TypePickConfirmAndStore) {
   if (box.empty()) Shell("DISPLAY=" + server.Display() + " import -window root '" + (shots / "wizard-failure.png").string() + "'");
   ASSERT_FALSE(box.empty()) << "the confirmation box did not appear; the screen is in wizard-failure.png";
   EXPECT_TRUE(server.Screenshot(box, shots / "wizard-confirm.png"));
-  server.X("windowfocus --sync " + box);
-  server.X("key Return");
+  // Enter on the box; sent again if the box is still there after a while.
+  for (int attempt = 0; attempt < 3 && !server.Windows("^Confirma").empty(); ++attempt) {
+    server.X("windowfocus --sync " + box);
+    server.X("key Return");
+    WaitFor([&] { return server.Windows("^Confirma").empty(); }, 3000);
+  }
 
   EXPECT_TRUE(WaitFor([&] { return program.Finished().has_value(); }, 10000)) << "the program did not end";
   const std::optional<int> status = program.Finished();
