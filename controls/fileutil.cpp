@@ -1,7 +1,5 @@
 #include "controls/fileutil.h"
 
-#include <cctype>
-
 #include "platform/classes/classbuilder.h"
 #include "platform/rtl/files.h"
 #include "platform/ui/folderbrowser.h"
@@ -16,8 +14,9 @@ bool DirectoryPresent(std::string_view name) {
 }
 
 std::string StripTrailingBackslash(std::string_view s) {
-  const bool driveRoot = s.size() == 3 && std::isalpha(static_cast<unsigned char>(s[0])) && s[0] < 0x80 &&
-                         s[1] == ':' && s[2] == '\\';
+  const char c = s.empty() ? '\0' : s[0];
+  const bool letter = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+  const bool driveRoot = s.size() == 3 && letter && s[1] == ':' && s[2] == '\\';
   if (s.size() >= 2 && s.back() == '\\' && !driveRoot) return std::string(s.substr(0, s.size() - 1));
   return std::string(s);
 }
