@@ -15,6 +15,12 @@ const classes::TClassInfo& TVxSpeedButton::StaticClassInfo() {
         .Default(taCenter);
     c.Bool("AllowAllUp", &B::AllowAllUp, &B::SetAllowAllUp).Default(false);
     c.Bool("AllowTimer", &B::AllowTimer, &B::SetAllowTimer).Default(false);
+    c.Set("Anchors", &B::Anchors, &B::SetAnchors, {"akLeft", "akTop", "akRight", "akBottom"})
+        .Default(akLeft | akTop);
+    c.Object("Constraints", [](B& b) -> classes::TPersistent& { return b.Constraints(); });
+    c.Integer("DragCursor", &B::DragCursor, &B::SetDragCursor).Default(crDrag);
+    c.Enum("DragKind", &B::DragKind, &B::SetDragKind, {"dkDrag", "dkDock"}).Default(dkDrag);
+    c.Enum("DragMode", &B::DragMode, &B::SetDragMode, {"dmManual", "dmAutomatic"}).Default(dmManual);
     c.Enum("BiDiMode", &B::BiDiMode, &B::SetBiDiMode,
            {"bdLeftToRight", "bdRightToLeft", "bdRightToLeftNoAlign", "bdRightToLeftReadingOnly"})
         .Default(bdLeftToRight);
@@ -24,6 +30,7 @@ const classes::TClassInfo& TVxSpeedButton::StaticClassInfo() {
     c.Component("DropDownMenu", &B::DropDownMenu, &B::SetDropDownMenu);
     c.Enum("MenuPosition", &B::MenuPosition, &B::SetMenuPosition, {"dmpBottom", "dmpRight"}).Default(dmpBottom);
     c.Bool("Flat", &B::Flat, &B::SetFlat).Default(false);
+    c.Object("Glyph", [](B& b) -> classes::TPersistent& { return b.storedGlyph_; });
     c.Bool("GrayedInactive", &B::GrayedInactive, &B::SetGrayedInactive).Default(true);
     c.Integer("InitPause", &B::InitPause, &B::SetInitPause).Default(500);
     c.Enum("Layout", &B::Layout, &B::SetLayout, {"blGlyphLeft", "blGlyphRight", "blGlyphTop", "blGlyphBottom"})
@@ -438,5 +445,3 @@ void TVxSpeedButton::CopyActionImage(TCustomAction& action) {
   ImageList_Draw(images, action.ImageIndex(), glyph.Canvas(), 0, 0, ILD_NORMAL);
   glyph.SetTransparentColor(clFuchsia);
 }
-
-void TVxSpeedButton::DefineProperties(classes::TFiler& filer) { TGraphicControl::DefineProperties(filer); }

@@ -12,6 +12,7 @@
 #include "platform/ui/extctrls.h"
 #include "platform/ui/menus.h"
 #include "platform/ui/stdctrls.h"
+#include "platform/ui/storedbitmap.h"
 
 enum TButtonStyle : std::uint8_t { bsAutoDetect, bsWin31, bsNew };
 enum TVxDropDownMenuPos : std::uint8_t { dmpBottom, dmpRight };
@@ -92,7 +93,6 @@ class TVxSpeedButton : public ui::TGraphicControl {
   void Click() override;
   void Loaded() override;
   void WndProc(ui::TMessage& m) override;
-  void DefineProperties(classes::TFiler& filer) override;
 
  protected:
   void Notification(classes::TComponent* component, classes::TOperation operation) override;
@@ -147,4 +147,5 @@ class TVxSpeedButton : public ui::TGraphicControl {
   std::uint16_t repeatInterval_ = 100;
   classes::TNotifyEvent onMouseEnter_, onMouseLeave_;
   TGlyphState faceState_ = gsUp;
+  ui::TStoredBitmap storedGlyph_{buttonGlyph_->GlyphBitmap()};  // "Glyph.Data"
 };

@@ -88,38 +88,4 @@ void TBitmap::Assign(const TBitmap& other) {
   Changed();
 }
 
-bool TBitmap::SaveToBmpFile(const std::string& hostPath) const {
-  std::FILE* f = std::fopen(hostPath.c_str(), "wb");
-  if (!f) return false;
-  const int w = surface_.width, h = surface_.height;
-  const int rowBytes = (w * 3 + 3) & ~3;
-  const std::uint32_t dataSize = static_cast<std::uint32_t>(rowBytes * h);
-  unsigned char header[54] = {'B', 'M'};
-  auto put32 = [&](int at, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i) header[at + i] = static_cast<unsigned char>(v >> (8 * i));
-  };
-  put32(2, 54 + dataSize);
-  put32(10, 54);
-  put32(14, 40);
-  put32(18, static_cast<std::uint32_t>(w));
-  put32(22, static_cast<std::uint32_t>(h));
-  header[26] = 1;
-  header[28] = 24;
-  put32(34, dataSize);
-  put32(38, 3780);
-  put32(42, 3780);
-  bool ok = std::fwrite(header, 1, sizeof header, f) == sizeof header;
-  std::vector<unsigned char> row(static_cast<std::size_t>(rowBytes), 0);
-  for (int y = h - 1; y >= 0 && ok; --y) {
-    for (int x = 0; x < w; ++x) {
-      const std::uint32_t px = surface_.At(x, y);
-      row[static_cast<std::size_t>(x * 3)] = static_cast<unsigned char>(GetBValue(px));
-      row[static_cast<std::size_t>(x * 3 + 1)] = static_cast<unsigned char>(GetGValue(px));
-      row[static_cast<std::size_t>(x * 3 + 2)] = static_cast<unsigned char>(GetRValue(px));
-    }
-    ok = std::fwrite(row.data(), 1, row.size(), f) == row.size();
-  }
-  return std::fclose(f) == 0 && ok;
-}
-
 }  // namespace ui

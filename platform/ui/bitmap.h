@@ -9,6 +9,10 @@
 #include "platform/ui/canvas.h"
 #include "platform/ui/surface.h"
 
+namespace classes {
+class TStream;
+}
+
 namespace ui {
 
 enum TTransparentMode { tmAuto, tmFixed };
@@ -55,8 +59,12 @@ class TBitmap {
   void ReleaseHandle() {}
   void MakeDeviceDependent() {}
 
-  // Writes a 24-bit BMP file (host path, for screenshots and debugging).
+  // Writes a BMP file (host path, for screenshots and debugging): 24 bits, 1 when monochrome.
   bool SaveToBmpFile(const std::string& hostPath) const;
+  // A BMP image from the stream's position to its end (a bad one raises and changes nothing),
+  // and the same form written at the stream's position.
+  void LoadFromStream(classes::TStream& stream);
+  void SaveToStream(classes::TStream& stream) const;
 
   std::function<void()> OnChange;
 

@@ -22,6 +22,17 @@ TShiftState ShiftStateOf(WPARAM keys) {
   return s;
 }
 
+const classes::TClassInfo& TSizeConstraints::StaticClassInfo() {
+  static const auto info =
+      classes::TClassInfo::Make<TSizeConstraints, classes::TPersistent>("TSizeConstraints", [](auto& c) {
+        c.Integer("MaxHeight", &TSizeConstraints::MaxHeight).Default(0);
+        c.Integer("MaxWidth", &TSizeConstraints::MaxWidth).Default(0);
+        c.Integer("MinHeight", &TSizeConstraints::MinHeight).Default(0);
+        c.Integer("MinWidth", &TSizeConstraints::MinWidth).Default(0);
+      });
+  return info;
+}
+
 const classes::TClassInfo& TControl::StaticClassInfo() {
   static const auto info = classes::TClassInfo::Make<TControl, classes::TComponent>("TControl", [](auto& c) {
     c.Integer("Left", &TControl::Left, &TControl::SetLeft);

@@ -30,6 +30,18 @@ enum TAlign { alNone, alTop, alBottom, alLeft, alRight, alClient };
 enum TMouseButton { mbLeft, mbRight, mbMiddle };
 enum TBorderStyle { bsNone, bsSingle };
 enum TBiDiMode { bdLeftToRight, bdRightToLeft, bdRightToLeftNoAlign, bdRightToLeftReadingOnly };
+// Stored layout and drag settings that controls publish; this library keeps their values only.
+enum : unsigned { akLeft = 1, akTop = 2, akRight = 4, akBottom = 8 };
+using TAnchors = unsigned;
+enum TDragKind { dkDrag, dkDock };
+enum TDragMode { dmManual, dmAutomatic };
+inline constexpr int crDrag = -12;
+
+class TSizeConstraints : public classes::TPersistent {
+  CLASSES_DECLARE_CLASSINFO()
+ public:
+  int MaxHeight = 0, MaxWidth = 0, MinHeight = 0, MinWidth = 0;
+};
 
 // Shift state bits (TShiftState).
 enum : unsigned { ssShift = 1, ssAlt = 2, ssCtrl = 4, ssLeft = 8, ssRight = 16, ssMiddle = 32, ssDouble = 64 };
@@ -135,7 +147,11 @@ class TControl : public classes::TComponent {
   const std::string& Hint() const { return hint_; }
   void SetHint(const std::string& v) { hint_ = v; }
   bool ShowHint() const { return showHint_; }
-  void SetShowHint(bool v) { showHint_ = v; }
+  // Setting it stops taking it from the parent.
+  void SetShowHint(bool v) {
+    showHint_ = v;
+    parentShowHint_ = false;
+  }
   bool ParentShowHint() const { return parentShowHint_; }
   void SetParentShowHint(bool v) { parentShowHint_ = v; }
   int Tag() const { return tag_; }
@@ -149,6 +165,15 @@ class TControl : public classes::TComponent {
   void SetParentBiDiMode(bool v) { parentBiDiMode_ = v; }
   bool UseRightToLeftAlignment() const { return BiDiMode() == bdRightToLeft; }
   bool UseRightToLeftReading() const { return BiDiMode() != bdLeftToRight; }
+  TAnchors Anchors() const { return anchors_; }
+  void SetAnchors(TAnchors v) { anchors_ = v; }
+  TSizeConstraints& Constraints() { return constraints_; }
+  int DragCursor() const { return dragCursor_; }
+  void SetDragCursor(int v) { dragCursor_ = v; }
+  TDragKind DragKind() const { return dragKind_; }
+  void SetDragKind(TDragKind v) { dragKind_ = v; }
+  TDragMode DragMode() const { return dragMode_; }
+  void SetDragMode(TDragMode v) { dragMode_ = v; }
   // The linked action (not owned): a click executes it when no OnClick is bound.
   TBasicAction* Action() const { return action_; }
   void SetAction(TBasicAction* action);
@@ -246,6 +271,11 @@ class TControl : public classes::TComponent {
   TBiDiMode biDiMode_ = bdLeftToRight;
   bool parentBiDiMode_ = true;
   TBasicAction* action_ = nullptr;
+  TAnchors anchors_ = akLeft | akTop;
+  TSizeConstraints constraints_;
+  int dragCursor_ = crDrag;
+  TDragKind dragKind_ = dkDrag;
+  TDragMode dragMode_ = dmManual;
   classes::TNotifyEvent onClick_, onDblClick_;
   TMouseEvent onMouseDown_, onMouseUp_;
   TMouseMoveEvent onMouseMove_;

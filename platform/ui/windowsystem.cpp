@@ -4,15 +4,20 @@
 #include <cstdlib>
 
 #include "platform/ui/forms.h"
+#include "platform/ui/hints.h"
 
 namespace ui {
 
 WindowSystem::WindowSystem(std::unique_ptr<Backend> backend)
     : backend_(std::move(backend)), queue_(backend_->GetClock()) {
   backend_->SetInputSink(this);
+  hints_ = std::make_unique<HintController>(*this);
 }
 
-WindowSystem::~WindowSystem() { backend_->SetInputSink(nullptr); }
+WindowSystem::~WindowSystem() {
+  hints_.reset();
+  backend_->SetInputSink(nullptr);
+}
 
 HWND WindowSystem::AllocateHandle(MessageTarget* target) {
   const HWND h = nextHandle_++;
@@ -128,6 +133,7 @@ void WindowSystem::ControlDestroyed(TControl* control) {
   if (mouseControl_ == control) mouseControl_ = nullptr;
   if (focus_ == control) focus_ = nullptr;
   if (activeForm_ == control) activeForm_ = nullptr;
+  if (hints_) hints_->ControlDestroyed(control);
 }
 
 std::vector<TWinControl*> WindowSystem::TopLevels() const {
@@ -160,6 +166,7 @@ void WindowSystem::UpdateMouseControl(TWinControl* top, TPoint client) {
   if (under == mouseControl_) return;
   TControl* old = mouseControl_;
   mouseControl_ = under;
+  hints_->MouseControlChanged(under);
   if (old) old->Perform(CM_MOUSELEAVE);
   if (under && mouseControl_ == under) under->Perform(CM_MOUSEENTER);
 }
@@ -189,6 +196,7 @@ void WindowSystem::MouseInput(HWND topLevel, std::uint32_t msg, TPoint client, W
     if (!target->Enabled()) return;
   }
   if (!target) return;
+  if (msg == WM_LBUTTONDOWN || msg == WM_RBUTTONDOWN || msg == WM_MBUTTONDOWN) hints_->MousePressed();
   if (msg == WM_LBUTTONDOWN || msg == WM_RBUTTONDOWN) {
     if (auto* form = GetParentForm(target); form && form != activeForm_ && form->Enabled()) ActivateForm(form);
   }

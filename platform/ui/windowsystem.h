@@ -15,6 +15,8 @@
 
 namespace ui {
 
+class HintController;
+
 class WindowSystem final : public InputSink {
  public:
   explicit WindowSystem(std::unique_ptr<Backend> backend);
@@ -45,6 +47,7 @@ class WindowSystem final : public InputSink {
   TPoint CursorPos() const { return cursor_; }
   void SetCursorPos(TPoint screen) { cursor_ = screen; }
   TControl* MouseControl() const { return mouseControl_; }
+  HintController& Hints() { return *hints_; }
   // The shift state of the last input (keys and mouse buttons held).
   WPARAM KeyState() const { return keys_; }
 
@@ -92,6 +95,7 @@ class WindowSystem final : public InputSink {
   bool lastDownValid_ = false;
   std::set<HWND> dropTargets_;
   std::map<TDropFiles*, std::unique_ptr<TDropFiles>> drops_;  // until DragFinish
+  std::unique_ptr<HintController> hints_;
 };
 
 inline constexpr std::uint64_t kDoubleClickMs = 500;

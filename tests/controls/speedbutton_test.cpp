@@ -190,6 +190,49 @@ TEST_F(SpeedButton, HotTrackingTellsOfEnterAndLeave) {
   EXPECT_EQ(events, (std::vector<std::string>{"enter", "leave"}));
 }
 
+TEST_F(SpeedButton, AGroupButtonReleasedOutsideWithoutAMoveComesBackUp) {
+  TVxSpeedButton* b = AddButton(10, 10);
+  b->SetGroupIndex(2);
+  Press(*b);
+  ASSERT_EQ(b->FaceState(), gsDown);
+  b->Perform(WM_LBUTTONUP, 0, MakeLParam(60, 5));  // no move reached the button first
+  EXPECT_EQ(b->FaceState(), gsUp);
+  EXPECT_FALSE(b->Down());
+  EXPECT_EQ(ClicksOf(*b), 0);
+}
+
+TEST_F(SpeedButton, ALinkedActionRunsOnClickSetsDownAndLendsItsImage) {
+  TVxSpeedButton* b = AddButton(10, 10);
+  b->SetOnClick(nullptr);
+  auto* list = new TCustomActionList(form);
+  TImageList images(16, 16);
+  images.AddMasked(*MakeStrip(16, {clBlue}), clFuchsia);
+  list->SetImages(&images);
+  auto* action = new TCustomAction(form);
+  action->SetActionList(list);
+  int executed = 0;
+  action->SetOnExecute(classes::TNotifyEvent::FromFunction([&](classes::TObject*) { ++executed; }));
+  b->SetGroupIndex(4);
+  b->SetAllowAllUp(true);
+  b->SetAction(action);
+  driver.Click(*b, 5, 5);
+  EXPECT_EQ(executed, 1);
+
+  driver.Clock().Advance(1000);
+  driver.Click(*b, 5, 5);  // up again
+  ASSERT_FALSE(b->Down());
+  action->SetChecked(true);
+  EXPECT_TRUE(b->Down());
+
+  EXPECT_TRUE(b->Glyph().Empty());
+  action->SetImageIndex(0);
+  ASSERT_EQ(b->Glyph().Width(), 16);
+  EXPECT_EQ(b->Glyph().Pixels().At(5, 5), clBlue);
+  EXPECT_EQ(b->Glyph().Pixels().At(0, 0), clFuchsia);
+  EXPECT_EQ(b->ButtonGlyph().MaskColor(), clFuchsia);
+  b->SetAction(nullptr);
+}
+
 class DropDown : public ButtonForm {
  protected:
   DropDown() {

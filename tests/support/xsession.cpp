@@ -1,7 +1,6 @@
 #include "xsession.h"
 
 #include <fcntl.h>
-#include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -21,15 +20,6 @@ std::string ReadAll(const std::filesystem::path& path) {
   return s.str();
 }
 }  // namespace
-
-bool OnPath(const std::string& program) {
-  const char* path = std::getenv("PATH");
-  std::stringstream dirs(path ? path : "/usr/bin:/bin");
-  std::string dir;
-  while (std::getline(dirs, dir, ':'))
-    if (!dir.empty() && access((dir + "/" + program).c_str(), X_OK) == 0) return true;
-  return false;
-}
 
 bool Child::Start(const std::vector<std::string>& argv, const std::string& dir,
                   const std::vector<std::pair<std::string, std::string>>& env, const std::string& output, int keepFd) {
@@ -100,38 +90,15 @@ std::vector<std::string> Words(const std::string& text) {
 
 bool IsPng(const std::filesystem::path& file) { return ReadAll(file).rfind("\x89PNG", 0) == 0; }
 
-bool XServer::Start() {
-  int fds[2];
-  if (pipe(fds) != 0) return false;
-  const bool started = xvfb_.Start({"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", "1024x768x24",
-                                    "-nolisten", "tcp", "-noreset"},
-                                   "", {}, "", fds[1]);
-  close(fds[1]);
-  std::string number;
-  pollfd p{fds[0], POLLIN, 0};
-  const auto end = Clock::now() + std::chrono::seconds(15);
-  while (started && Clock::now() < end && number.find('\n') == std::string::npos) {
-    if (poll(&p, 1, 100) > 0) {
-      char c;
-      if (read(fds[0], &c, 1) != 1) break;
-      number += c;
-    }
-  }
-  close(fds[0]);
-  if (number.find('\n') == std::string::npos) return false;
-  display_ = ":" + number.substr(0, number.find('\n'));
-  return true;
-}
-
 std::vector<std::string> XServer::Windows(const std::string& nameRegex) {
-  return Words(Shell("DISPLAY=" + display_ + " xdotool search --onlyvisible --name '" + nameRegex + "'"));
+  return Words(Shell("DISPLAY=" + Display() + " xdotool search --onlyvisible --name '" + nameRegex + "'"));
 }
 
 bool XServer::Screenshot(const std::string& window, const std::filesystem::path& file) {
   const std::filesystem::path attempt = file.string() + ".tmp.png";
   std::string previous;
   const bool painted = WaitFor([&] {
-    Shell("DISPLAY=" + display_ + " import -window " + window + " '" + attempt.string() + "'");
+    Shell("DISPLAY=" + Display() + " import -window " + window + " '" + attempt.string() + "'");
     const std::string now = ReadAll(attempt);
     const bool stable = IsPng(attempt) && now == previous;
     previous = now;
@@ -142,6 +109,6 @@ bool XServer::Screenshot(const std::string& window, const std::filesystem::path&
   return painted;
 }
 
-void XServer::X(const std::string& args) { Shell("DISPLAY=" + display_ + " xdotool " + args); }
+void XServer::X(const std::string& args) { Shell("DISPLAY=" + Display() + " xdotool " + args); }
 
 }  // namespace testsupport

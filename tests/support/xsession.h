@@ -1,5 +1,5 @@
-// An X server of its own for on-screen tests: Xvfb on a free display, child processes in their
-// own process groups, xdotool calls, and screenshots of windows once they are painted.
+// On-screen tests: child processes in their own process groups, and an X server of the test's
+// own with xdotool calls and screenshots of windows once they are painted.
 #pragma once
 #include <sys/types.h>
 
@@ -11,11 +11,11 @@
 #include <utility>
 #include <vector>
 
+#include "xvfb.h"
+
 namespace testsupport {
 
 using Clock = std::chrono::steady_clock;
-
-bool OnPath(const std::string& program);
 
 // A child process, killed (its own process group) and reaped when the object goes away.
 class Child {
@@ -58,9 +58,8 @@ bool IsPng(const std::filesystem::path& file);
 
 class XServer {
  public:
-  // Xvfb picks a free display itself and writes its number to a pipe.
-  bool Start();
-  const std::string& Display() const { return display_; }
+  bool Start() { return xvfb_.Start(); }
+  const std::string& Display() const { return xvfb_.Display(); }
   // Visible windows whose name matches the regular expression.
   std::vector<std::string> Windows(const std::string& nameRegex);
   // A PNG of one window once it is painted: more than two colours, and the same in two
@@ -69,8 +68,7 @@ class XServer {
   void X(const std::string& args);
 
  private:
-  Child xvfb_;
-  std::string display_;
+  XvfbServer xvfb_;
 };
 
 }  // namespace testsupport

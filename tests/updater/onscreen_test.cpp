@@ -26,7 +26,7 @@ class OnScreen : public ::testing::Test {
     GTEST_SKIP() << "the class library was built without SDL2: no on-screen backend to test";
 #endif
     for (const char* tool : {"Xvfb", "xdotool", "import", "identify"})
-      if (!OnPath(tool))
+      if (!ToolOnPath(tool))
         GTEST_SKIP() << tool << " not found: install xvfb, xdotool and imagemagick to run the on-screen smoke test";
     REQUIRE_FIXTURES();
     ASSERT_TRUE(server_.Start()) << "Xvfb did not start";
