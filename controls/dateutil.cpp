@@ -3,11 +3,8 @@
 #include "platform/db/datetime.h"
 #include "platform/rtl/strutils.h"
 
-namespace controls {
-
 bool YearHasFourDigits() {
   static const bool fourDigits = rtl::UpperCase(db::HostShortDateFormat).find("YYYY") != std::string::npos;
   return fourDigits;
 }
 
-}  // namespace controls

@@ -1,9 +1,6 @@
 // Date settings the editor controls read.
 #pragma once
 
-namespace controls {
-
 // Whether the user's short date format, upper-cased, contains "YYYY"; read once, on first use.
 bool YearHasFourDigits();
 
-}  // namespace controls

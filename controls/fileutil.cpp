@@ -5,8 +5,6 @@
 #include "platform/ui/folderbrowser.h"
 #include "platform/ui/forms.h"
 
-namespace controls {
-
 bool DirectoryPresent(std::string_view name) {
   if (name.empty()) return false;
   const int attr = rtl::FileGetAttr(name);
@@ -144,4 +142,3 @@ bool PickFolderWithShellDialog(std::string& folder, const std::string& dialogTex
   return true;
 }
 
-}  // namespace controls

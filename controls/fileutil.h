@@ -10,8 +10,6 @@ namespace ui {
 class FolderBrowser;
 }
 
-namespace controls {
-
 // True when the attributes of `name` can be read and carry the directory bit.
 bool DirectoryPresent(std::string_view name);
 // `s` without its last "\" when it has at least two characters, ends in "\" and is not a
@@ -86,4 +84,3 @@ class TBrowseFolderDlg : public classes::TComponent {
 // replaced) when one was chosen.
 bool PickFolderWithShellDialog(std::string& folder, const std::string& dialogText, int helpContext);
 
-}  // namespace controls

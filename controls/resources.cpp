@@ -2,8 +2,6 @@
 
 #include <array>
 
-namespace controls {
-
 namespace {
 
 // "FEDITBMP": 14 x 12, the 16-colour palette; an open yellow folder with a black arrow on the
@@ -115,4 +113,3 @@ CursorResource LoadCursorResource(std::string_view name) {
   return {};
 }
 
-}  // namespace controls

@@ -6,8 +6,6 @@
 
 #include "platform/ui/bitmap.h"
 
-namespace controls {
-
 // A new bitmap from the named bitmap resource, or null when there is none by that name.
 std::unique_ptr<ui::TBitmap> LoadBitmapResource(std::string_view name);
 
@@ -18,4 +16,3 @@ struct CursorResource {
 // The named cursor resource; an empty image when there is none by that name.
 CursorResource LoadCursorResource(std::string_view name);
 
-}  // namespace controls

@@ -15,8 +15,6 @@
 #include "platform/ui/forms.h"
 #include "platform/ui/winapi.h"
 
-namespace controls {
-
 std::uint16_t ShortCut(int key, ui::TShiftState shift) {
   std::uint16_t sc = static_cast<std::uint16_t>(key & 0xFF);
   if (shift & ui::ssShift) sc |= scShift;
@@ -562,4 +560,3 @@ std::string TDirectoryEdit::GetShortDirectoryText() const {
   return ConvertDirectoryText(Text(), multipleDirs_, [](const std::string& p) { return CompactLongPath(p); });
 }
 
-}  // namespace controls

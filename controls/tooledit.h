@@ -9,8 +9,6 @@
 #include "platform/ui/edit.h"
 #include "platform/ui/selectdir.h"
 
-namespace controls {
-
 class TCustomComboEdit;
 
 // The button at the edit's right edge.
@@ -214,4 +212,3 @@ void RegisterEditorControls();
 // The system's combo-box arrow bitmap (OBM_COMBO).
 std::unique_ptr<ui::TBitmap> ComboArrowBitmap();
 
-}  // namespace controls

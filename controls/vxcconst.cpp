@@ -3,8 +3,6 @@
 #include "controls/resources.h"
 #include "platform/ui/forms.h"
 
-namespace controls {
-
 void RegisterEditorCursors(ui::TScreen& screen) {
   if (screen.HasCursor(HandCursorId)) return;
   const CursorResource hand = LoadCursorResource("VX_HANDCUR");
@@ -13,4 +11,3 @@ void RegisterEditorCursors(ui::TScreen& screen) {
   screen.SetCursor(DragHandCursorId, drag.image, drag.hotSpot);
 }
 
-}  // namespace controls

@@ -5,8 +5,6 @@ namespace ui {
 class TScreen;
 }
 
-namespace controls {
-
 inline constexpr int HandCursorId = 14000;
 inline constexpr int DragHandCursorId = 14001;
 
@@ -14,4 +12,3 @@ inline constexpr int DragHandCursorId = 14001;
 // 14000 and 14001, once per screen object; the screen owns and releases them.
 void RegisterEditorCursors(ui::TScreen& screen);
 
-}  // namespace controls

@@ -1,7 +1,5 @@
 #include "controls/vxstrutils.h"
 
-namespace controls {
-
 std::string NextDelimitedPart(std::string_view s, int& position, std::string_view delimiters) {
   const int length = static_cast<int>(s.size());
   if (position < 1) position = 1;
@@ -14,4 +12,3 @@ std::string NextDelimitedPart(std::string_view s, int& position, std::string_vie
   return part;
 }
 
-}  // namespace controls

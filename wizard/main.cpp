@@ -10,13 +10,13 @@ int main() {
   {
     ui::TApplication application;
     application.Initialize();
-    controls::RegisterEditorControls();
+    RegisterEditorControls();
     application.SetTitle("Assistente de Configuração"_ansi);
     TFConfig* form = nullptr;
     application.CreateForm<TFConfig>(kFConfigDescription, &form);
     application.Run();
     exitCode = application.ExitCode();
   }
-  controls::FreeEditGlyphs();
+  FreeEditGlyphs();
   return exitCode;
 }

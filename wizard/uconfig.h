@@ -20,7 +20,7 @@ class TFConfig : public ui::TForm {
   ui::TLabel* Label3 = nullptr;
   ui::TBitBtn* BitBtn1 = nullptr;
   ui::TBitBtn* BitBtn2 = nullptr;
-  controls::TDirectoryEdit* EDTul = nullptr;
+  TDirectoryEdit* EDTul = nullptr;
 };
 
 // The INI file, section and key the updater reads the data directory from.

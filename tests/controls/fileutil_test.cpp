@@ -12,7 +12,6 @@
 #include "platform/ui/testdriver.h"
 #include "testsupport.h"
 
-namespace controls {
 namespace {
 
 TEST(PathFunctions, StripTrailingBackslash) {
@@ -141,4 +140,3 @@ TEST(Resources, FolderGlyphAndCursors) {
 }
 
 }  // namespace
-}  // namespace controls

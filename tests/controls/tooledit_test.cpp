@@ -10,7 +10,6 @@
 #include "platform/ui/testdriver.h"
 #include "testsupport.h"
 
-namespace controls {
 namespace {
 
 namespace fs = std::filesystem;
@@ -156,8 +155,12 @@ TEST_F(EditForm, FocusCaretAndTheButtonTakingTheFocus) {
   driver.RunUntilIdle();
   EXPECT_FALSE(edit->HasFocus());
   edit->Font().SetStyle(ui::fsBold);
-  pick = std::nullopt;  // cancelled
+  // No dialog (the before-event stops it): the press on the button alone brings the focus.
+  edit->SetOnBeforeDialog(TExecOpenDialogEvent::FromFunction([](classes::TObject*, std::string&, bool& action) {
+    action = false;
+  }));
   ClickButton();
+  EXPECT_TRUE(openedAt.empty());
   EXPECT_EQ(driver.FocusedControl(), edit);
   EXPECT_EQ(edit->CaretSize().cx, 2);
 }
@@ -248,6 +251,36 @@ TEST_F(EditForm, DroppedFilesAndDirectories) {
   EXPECT_FALSE(driver.DropFiles(*edit, 20, 5, {"F:\\A"}));
 }
 
+TEST_F(EditForm, ReadFromAStoredDescription) {
+  RegisterEditorControls();
+  auto* f = driver.App().CreateForm<ui::TForm>(R"(object F: TForm
+  object E: TDirectoryEdit
+    Left = 8
+    Top = 8
+    Width = 200
+    Height = 21
+    DialogKind = dkWin32
+    DialogOptions = [sdAllowCreate, sdPrompt]
+    DirectInput = False
+    MultipleDirs = True
+    ReadOnly = True
+    ClickKey = 16397
+  end
+end
+)");
+  auto* e = dynamic_cast<TDirectoryEdit*>(f->FindComponent("E"));
+  ASSERT_NE(e, nullptr);
+  EXPECT_EQ(e->DialogKind(), dkWin32);
+  EXPECT_EQ(e->DialogOptions(), ui::sdAllowCreate | ui::sdPrompt);
+  EXPECT_FALSE(e->DirectInput());
+  EXPECT_TRUE(e->MultipleDirs());
+  EXPECT_TRUE(e->ReadOnly());
+  EXPECT_TRUE(e->TCustomEdit::ReadOnly());  // the platform edit's own state
+  EXPECT_EQ(e->ClickKey(), 16397);          // Ctrl+Enter
+  EXPECT_EQ(e->GlyphKind(), gkDefault);
+  EXPECT_EQ(e->ButtonWidth(), 21);
+}
+
 TEST_F(EditForm, DisabledTextColour) {
   edit->SetText("F:\\A");
   edit->SetEnabled(false);
@@ -264,4 +297,3 @@ TEST_F(EditForm, DisabledTextColour) {
 }
 
 }  // namespace
-}  // namespace controls

@@ -18,13 +18,13 @@ TEST(WizardThenUpdater, TheUpdaterUpdatesTheTablesWhereTheWizardPointed) {
   installation.MoveDataTo("TULMEVAR");
   {
     testsupport::ScopedEnv windir("WINDIR", installation.WindowsDir().string());
-    controls::RegisterEditorControls();
+    RegisterEditorControls();
     ui::HeadlessDriver driver;
     TFConfig* form = driver.App().CreateForm<TFConfig>(kFConfigDescription);
     driver.Show(*form);
     ASSERT_EQ(form->EDTul->Text(), "f:\\tulmevar");  // no INI file yet
     driver.AnswerDirectoryDialogs([](const ui::BoxRequest&) -> std::optional<std::string> { return "F:\\TULMEVAR"; });
-    controls::TEditButton* b = form->EDTul->EmbeddedButton();
+    TEditButton* b = form->EDTul->EmbeddedButton();
     driver.Click(*b, b->Width() / 2, b->Height() / 2);
     driver.Click(*form->BitBtn1, 10, 10);
     // The directory dialog, then the question: this installation holds no "ml5.dbf"; Yes.

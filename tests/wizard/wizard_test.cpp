@@ -22,7 +22,7 @@ class WizardTest : public ::testing::Test {
  protected:
   WizardTest() : env("WINDIR", windows.str()) {
     fs::create_directories(drive());
-    controls::RegisterEditorControls();
+    RegisterEditorControls();
   }
   fs::path drive() const { return windows.path() / "drives" / "f"; }
   fs::path ini() const { return windows.path() / "tesqueln.ini"; }
@@ -70,8 +70,8 @@ TEST_F(WizardTest, TheDialogAsStored) {
   EXPECT_FALSE(f.BitBtn2->Cancel());
   EXPECT_EQ(f.BitBtn2->Caption(), "Cancelar");
   EXPECT_EQ(f.EDTul->BoundsRect(), ui::Bounds(31, 30, 300, 21));
-  EXPECT_EQ(f.EDTul->DialogKind(), controls::dkStandard);
-  EXPECT_EQ(f.EDTul->GlyphKind(), controls::gkDefault);
+  EXPECT_EQ(f.EDTul->DialogKind(), dkStandard);
+  EXPECT_EQ(f.EDTul->GlyphKind(), gkDefault);
   EXPECT_EQ(f.EDTul->ButtonWidth(), 21);
   EXPECT_EQ(driver.FocusedControl(), f.BitBtn1);  // first in the tab order
 }
@@ -186,7 +186,7 @@ TEST_F(WizardTest, ADirectoryPickedWithTheButtonOrAltDownIsStored) {
       local.RunUntilIdle();
       local.PressKey(ui::VK_DOWN, ui::MK_ALT);
     } else {
-      controls::TEditButton* b = f->EDTul->EmbeddedButton();
+      TEditButton* b = f->EDTul->EmbeddedButton();
       local.Click(*b, b->Width() / 2, b->Height() / 2);
     }
     ASSERT_EQ(openedAt.size(), 1u) << byKey;
