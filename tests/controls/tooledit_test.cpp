@@ -72,6 +72,13 @@ TEST_F(EditForm, ButtonPanelGlyphAndFormattingRectangle) {
   EXPECT_EQ(edit->EmbeddedButton()->Glyph().Width(), 14);
   EXPECT_EQ(edit->EmbeddedButton()->Glyph().Height(), 12);
   EXPECT_EQ(edit->NumGlyphs(), 1);
+  // The folder glyph shows on the button: its yellow inside the panel, none left of it.
+  int yellowInPanel = 0, yellowLeft = 0;
+  for (int y = 0; y < 21; ++y)
+    for (int x = 0; x < 300; ++x)
+      if (driver.Pixel(*edit, x, y) == 0x00FFFFu) ++(x >= 2 + 275 ? yellowInPanel : yellowLeft);
+  EXPECT_GT(yellowInPanel, 10);
+  EXPECT_EQ(yellowLeft, 0);
   EXPECT_EQ(edit->ClickKey(), 32808);
   EXPECT_TRUE(edit->OEMConvert());
 
