@@ -5,6 +5,7 @@
 #include "platform/rtl/files.h"
 #include "platform/rtl/paths.h"
 #include "platform/rtl/strutils.h"
+#include "platform/ui/folderlisting.h"
 #include "platform/ui/forms.h"
 #include "platform/ui/selectdir.h"
 #include "platform/ui/stdctrls.h"
@@ -12,15 +13,6 @@
 namespace ui {
 
 namespace {
-
-std::vector<std::string> SubFolders(const std::string& dir) {
-  std::vector<std::string> out;
-  const std::string base = rtl::IncludeTrailingPathDelimiter(dir);
-  for (const std::string& name : rtl::FindFiles(base + "*.*", true))
-    if (rtl::DirectoryExists(base + name)) out.push_back(name);
-  std::sort(out.begin(), out.end(), [](const std::string& a, const std::string& b) { return rtl::AnsiCompareText(a, b) < 0; });
-  return out;
-}
 
 // The drive ("X:\") and the folders below it down to `path`.
 std::vector<std::string> Chain(const std::string& path) {
@@ -65,7 +57,7 @@ class TFolderTree final : public TListBox {
           Add(chain[i], static_cast<int>(i));
           current = static_cast<int>(paths.size()) - 1;
         }
-        for (const std::string& sub : SubFolders(chain.back()))
+        for (const std::string& sub : ListSubDirectories(chain.back()))
           Add(rtl::IncludeTrailingPathDelimiter(chain.back()) + sub, static_cast<int>(chain.size()));
       }
     }
