@@ -1,10 +1,11 @@
-# The two entry points of the README: `make demo` and `make test`. Both install what is missing first.
+# The entry points of the README: `make demo`, `make wizard-demo` and `make test`. Each installs what
+# is missing first.
 BUILD  ?= build
 ASAN   ?= build-asan
 JOBS   ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: deps build test demo sanitize-test clean
+.PHONY: deps build test demo wizard-demo sanitize-test clean
 
 deps:
 	@bash tools/install-deps.sh
@@ -23,6 +24,10 @@ sanitize-test: deps
 
 demo: build
 	@bash tools/demo.sh $(BUILD)
+
+# Opens ZeqConfig on the display over a demo installation, then runs the updater on it.
+wizard-demo: build
+	@bash tools/wizard-demo.sh $(BUILD)
 
 clean:
 	rm -rf $(BUILD) $(ASAN)

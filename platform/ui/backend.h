@@ -33,11 +33,13 @@ class InputSink {
   virtual void ActivationChanged(HWND topLevel, bool active) = 0;
   // The user moved or resized a window on screen (its client area's screen place and size).
   virtual void WindowPlaced(HWND /*topLevel*/, TPoint /*clientScreen*/, TSize /*client*/) {}
+  // Files dropped on a window from outside (Windows-form paths, code page 1252).
+  virtual void DropInput(HWND /*topLevel*/, TPoint /*client*/, const std::vector<std::string>& /*names*/) {}
 };
 
 // A modal box as the window system is about to show it.
 struct BoxRequest {
-  enum Kind { Message, Confirmation, Error, SelectDirectory };
+  enum Kind { Message, Confirmation, Error, SelectDirectory, BrowseFolder };
   Kind kind = Message;
   enum Icon { NoIcon, ErrorIcon, QuestionIcon, WarningIcon, InformationIcon };
   Icon icon = NoIcon;
@@ -48,8 +50,8 @@ struct BoxRequest {
   int defaultResult = IDOK;          // Enter
   int escapeResult = IDOK;           // Escape (and what a console run answers is the default)
   int closeResult = IDOK;            // the close button
-  // The select-directory dialog: the directory it opens at; an answer of IDOK may replace it
-  // with the directory chosen.
+  // The select-directory dialog and the folder browser: the directory they open at (the browser:
+  // empty when nothing is preselected); an answer of IDOK may replace it with the one chosen.
   std::string directory;
 };
 

@@ -383,7 +383,7 @@ void TCustomEdit::PaintWindow(TCanvas& dc) {
   const int x0 = fr.left + 1 - scrollX_;
   const int y0 = fr.top + 1;
   dc.Brush().SetStyle(bsClear);
-  dc.SetTextColor(Enabled() ? Font().Color() : clGrayText);
+  dc.SetTextColor(EditTextColor());
   dc.TextOut(x0, y0, t);
   const bool showSelection = selLength_ > 0 && (Focused() || !hideSelection_);
   if (showSelection) {

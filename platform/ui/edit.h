@@ -99,6 +99,8 @@ class TCustomEdit : public TWinControl {
   void MouseDown(TMouseButton button, TShiftState shift, int x, int y) override;
   void MouseMove(TShiftState shift, int x, int y) override;
   void MouseUp(TMouseButton button, TShiftState shift, int x, int y) override;
+  // The colour the text is written in.
+  virtual TColor EditTextColor() const { return Enabled() ? Font().Color() : clGrayText; }
   // The character a typed one becomes (case and OEM conversion).
   char ConvertTyped(char c) const;
   int BorderWidth() const;

@@ -3,8 +3,11 @@
 // real clock and the system clipboard.
 #include <cstdlib>
 #include <map>
+#include <string>
+#include <vector>
 
 #include "platform/rtl/codepage.h"
+#include "platform/rtl/paths.h"
 #include "platform/ui/backend.h"
 #include "platform/ui/headlessbackend.h"
 
@@ -271,6 +274,19 @@ class SdlBackend final : public Backend {
         }
         break;
       }
+      // A drop of several files arrives one file at a time between begin and complete.
+      case SDL_DROPBEGIN:
+        dropped_.clear();
+        break;
+      case SDL_DROPFILE:
+        if (e.drop.file) {
+          dropped_.push_back(rtl::Utf8ToAnsi(rtl::WindowsPathOfHost(e.drop.file)));
+          SDL_free(e.drop.file);
+        }
+        break;
+      case SDL_DROPCOMPLETE:
+        DeliverDrop(e.drop.windowID);
+        break;
       case SDL_QUIT:
         for (auto& [hwnd, w] : windows_) sink_->CloseRequest(hwnd);
         break;
@@ -278,7 +294,22 @@ class SdlBackend final : public Backend {
     }
   }
 
+  void DeliverDrop(Uint32 windowId) {
+    std::vector<std::string> names;
+    names.swap(dropped_);
+    HWND h = HwndOf(windowId);
+    if (!h) {
+      SDL_Window* focus = SDL_GetMouseFocus();
+      if (focus) h = HwndOf(SDL_GetWindowID(focus));
+    }
+    if (!h || names.empty()) return;
+    int x = 0, y = 0;
+    SDL_GetMouseState(&x, &y);
+    sink_->DropInput(h, {x, y}, names);
+  }
+
   RealClock clock_;
+  std::vector<std::string> dropped_;
   TSize screen_{1024, 768};
   std::map<HWND, Window> windows_;
   std::map<Uint32, HWND> idToHwnd_;

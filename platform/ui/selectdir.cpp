@@ -8,6 +8,7 @@
 #include "platform/rtl/paths.h"
 #include "platform/rtl/strutils.h"
 #include "platform/ui/edit.h"
+#include "platform/ui/folderlisting.h"
 #include "platform/ui/forms.h"
 #include "platform/ui/stdctrls.h"
 
@@ -51,22 +52,6 @@ std::string StartDirectory(const std::string& requested) {
   return path;
 }
 
-std::vector<std::string> SubDirectories(const std::string& dir) {
-  std::vector<std::string> out;
-  const std::string base = rtl::IncludeTrailingPathDelimiter(dir);
-  for (const std::string& name : rtl::FindFiles(base + "*.*", true))
-    if (rtl::DirectoryExists(base + name)) out.push_back(name);
-  std::sort(out.begin(), out.end(), [](const std::string& a, const std::string& b) { return rtl::AnsiCompareText(a, b) < 0; });
-  return out;
-}
-
-std::vector<std::string> Files(const std::string& dir) {
-  std::vector<std::string> out;
-  for (const std::string& name : rtl::FindFiles(rtl::IncludeTrailingPathDelimiter(dir) + "*.*", false)) out.push_back(name);
-  std::sort(out.begin(), out.end(), [](const std::string& a, const std::string& b) { return rtl::AnsiCompareText(a, b) < 0; });
-  return out;
-}
-
 // The directory list: the path's components from the drive root down, then its subdirectories.
 // Enter or a double click opens the selected entry.
 class TDirList final : public TListBox {
@@ -96,7 +81,7 @@ class TDirList final : public TListBox {
       ++depth;
       rest = sep == std::string::npos ? std::string() : rest.substr(sep + 1);
     }
-    for (const std::string& sub : SubDirectories(dir)) {
+    for (const std::string& sub : ListSubDirectories(dir)) {
       Items().Add(std::string(static_cast<std::size_t>(depth) * 2, ' ') + sub);
       paths.push_back(rtl::IncludeTrailingPathDelimiter(dir) + sub);
     }
@@ -188,7 +173,7 @@ class TSelectDirForm final : public TForm {
     dirs_->Fill(current_);
     files_->Items().BeginUpdate();
     files_->Items().Clear();
-    for (const std::string& f : Files(current_)) files_->Items().Add(f);
+    for (const std::string& f : ListFiles(current_)) files_->Items().Add(f);
     files_->Items().EndUpdate();
     const std::string drive = rtl::UpperCase(current_.substr(0, 2));
     for (int i = 0; i < drives_->Items().Count(); ++i)

@@ -10,7 +10,7 @@ HeadlessDriver::HeadlessDriver(TSize screen) {
   backend_ = backend.get();
   backend_->boxHandler = [this](BoxRequest& r) -> std::optional<int> {
     boxes_.push_back(r);
-    if (r.kind == BoxRequest::SelectDirectory && directoryAnswer_) {
+    if ((r.kind == BoxRequest::SelectDirectory || r.kind == BoxRequest::BrowseFolder) && directoryAnswer_) {
       std::optional<std::string> chosen = directoryAnswer_(r);
       if (!chosen) return IDCANCEL;
       r.directory = *chosen;

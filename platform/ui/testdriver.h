@@ -58,8 +58,9 @@ class HeadlessDriver {
   // Modal boxes: every one is recorded; the answer comes from the function (default: the
   // box's default answer). An answer of nullopt shows the box for real, to be driven.
   void AnswerBoxes(std::function<std::optional<int>(const BoxRequest&)> answer);
-  // The select-directory dialog: the directory chosen (OK), or nullopt (Cancelar). Without
-  // one, the dialog answers OK with the directory it opened at.
+  // The select-directory dialog and the folder browser (told apart by the request's kind): the
+  // directory chosen (OK), or nullopt (Cancelar). Without one, they answer OK with the directory
+  // they opened at.
   void AnswerDirectoryDialogs(std::function<std::optional<std::string>(const BoxRequest&)> answer);
   const std::vector<BoxRequest>& Boxes() const { return boxes_; }
   void ClearBoxes() { boxes_.clear(); }

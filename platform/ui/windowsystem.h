@@ -67,6 +67,9 @@ class WindowSystem final : public InputSink {
   // Files dropped at a client point of a top-level window: the nearest window under it that
   // accepts drops gets WM_DROPFILES. False when none accepts them.
   bool FilesDropped(HWND topLevel, TPoint client, const std::vector<std::string>& names);
+  void DropInput(HWND topLevel, TPoint client, const std::vector<std::string>& names) override {
+    FilesDropped(topLevel, client, names);
+  }
 
   void SetAcceptsFiles(HWND hwnd, bool accept);
   bool AcceptsFiles(HWND hwnd) const { return dropTargets_.count(hwnd) != 0; }
