@@ -31,6 +31,7 @@ class ChangeJournal final : public index::BlockFile {
     f_->Write(offset, data, n);
   }
   std::uint64_t Size() override { return f_->Size(); }
+  index::FileMark Mark() override { return f_->Mark(); }
   void Truncate(std::uint64_t size) override {
     if (active_ && size < size_) Keep(size, size_ - size);
     f_->Truncate(size);
@@ -170,8 +171,10 @@ std::string IndexFile::FileName() const { return rtl::ExtractFileName(windowsPat
 
 void IndexFile::ReadStamp(std::string& stamp) {
   stamp.clear();  // keeps its room: no allocation per call
-  const std::uint64_t size = file_->Size();
-  stamp.append(reinterpret_cast<const char*>(&size), sizeof size);
+  // The modification time catches what size and header cannot: another program rewriting the
+  // file in place to the same size, root and version (a rebuild), which cached pages would hide.
+  const index::FileMark mark = file_->Mark();
+  stamp.append(reinterpret_cast<const char*>(&mark), sizeof mark);
   char head[12];
   file_->Read(0, head, sizeof head);
   stamp.append(head, sizeof head);

@@ -53,6 +53,13 @@ class HostFile : public BlockFile {
     return static_cast<std::uint64_t>(st.st_size);
   }
 
+  FileMark Mark() override {
+    struct stat st{};
+    if (::fstat(fd_, &st) != 0) IoFail(name_, "cannot read the size");
+    return FileMark{static_cast<std::uint64_t>(st.st_size),
+                    static_cast<std::uint64_t>(st.st_mtim.tv_sec) * 1000000000u + static_cast<std::uint64_t>(st.st_mtim.tv_nsec)};
+  }
+
   void Truncate(std::uint64_t size) override {
     if (::ftruncate(fd_, static_cast<off_t>(size)) != 0) IoFail(name_, "cannot change the size");
   }

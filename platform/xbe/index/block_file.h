@@ -7,6 +7,13 @@
 
 namespace xbe::index {
 
+// What tells a file's readers that someone changed it: its size and its last modification time
+// (nanoseconds; 0 where the file has none).
+struct FileMark {
+  std::uint64_t size = 0;
+  std::uint64_t modified = 0;
+};
+
 class BlockFile {
  public:
   virtual ~BlockFile() = default;
@@ -14,6 +21,7 @@ class BlockFile {
   virtual void Read(std::uint64_t offset, void* buffer, std::size_t n) = 0;
   virtual void Write(std::uint64_t offset, const void* data, std::size_t n) = 0;
   virtual std::uint64_t Size() = 0;
+  virtual FileMark Mark() { return FileMark{Size(), 0}; }
   virtual void Truncate(std::uint64_t size) = 0;
   virtual void Sync() {}
   virtual bool Writable() const = 0;
