@@ -136,17 +136,6 @@ void TXbeDataSet::RaiseNotAvailable(const std::string& what) const {
   RaiseXbeError(this, what + " is not available in this version of the table access layer.");
 }
 
-void TXbeDataSet::ApplyEngineFilter() { RaiseNotAvailable("Filtering"); }
-void TXbeDataSet::ClearEngineFilter() { RaiseNotAvailable("Filtering"); }
-void TXbeDataSet::ApplyEngineScope() { RaiseNotAvailable("Scoping"); }
-void TXbeDataSet::ClearEngineScope() { RaiseNotAvailable("Scoping"); }
-
-void TXbeDataSet::SetScoped(bool value) {
-  if (value == scoped_) return;
-  if (Active()) RaiseNotAvailable("Scoping");
-  scoped_ = value;
-}
-
 void TXbeDataSet::BeginInsertRecord() { RaiseNotAvailable("Record editing"); }
 void TXbeDataSet::BeginEditRecord() { RaiseNotAvailable("Record editing"); }
 void TXbeDataSet::DeleteRecord() { RaiseNotAvailable("Record editing"); }

@@ -263,9 +263,21 @@ class TXbeDataSet : public db::TDataSet {
   bool Scoped() const { return scoped_; }
   void SetScoped(bool value);
   const std::string& ScopeBegin() const { return scopeBegin_; }
-  void SetScopeBegin(const std::string& value) { scopeBegin_ = value; }
+  void SetScopeBegin(const std::string& value) { SetScopeText(scopeBegin_, value); }
   const std::string& ScopeEnd() const { return scopeEnd_; }
-  void SetScopeEnd(const std::string& value) { scopeEnd_ = value; }
+  void SetScopeEnd(const std::string& value) { SetScopeText(scopeEnd_, value); }
+  // The filter takes effect on the engine at once when the table is open.
+  void SetFiltered(bool value) override;
+  void SetFilterText(const std::string& value) override;
+
+  // The filter text as the engine expression; `exact` tells whether character comparisons are
+  // exact (False when a literal ended in an asterisk).
+  std::string TranslateFilterText(bool& exact);
+  // The position of the parenthesis that closes the one at `open`, passing over quoted and
+  // bracketed literals; `open` itself when there is none.
+  static std::size_t SkipParenthesized(const std::string& text, std::size_t open);
+  // The optimized filter's option mask from the table options.
+  std::uint16_t GetXOFOptions() const;
   bool StoreActive() const { return storeActive_; }
   void SetStoreActive(bool value) { storeActive_ = value; }
   const std::string& InfoStructure() const { return infoStructure_; }
@@ -403,6 +415,7 @@ class TXbeDataSet : public db::TDataSet {
   bool ActiveIndexHasScope();
   void LoadFieldDefsFrom(XBEHANDLE handle);
   [[noreturn]] void RaiseNotAvailable(const std::string& what) const;
+  void SetScopeText(std::string& target, const std::string& value);
 
   XBEHANDLE tableHandle_ = kNoHandle;
   XBEHANDLE activeHandle_ = kNoHandle;

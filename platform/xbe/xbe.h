@@ -221,6 +221,11 @@ XBERESULT XbeClearXOF(XBEHANDLE table);
 XBERESULT XbeSetExact22(XBEHANDLE table, uint16_t exact);
 XBERESULT XbeGetExact22(XBEHANDLE table, uint16_t* exact);
 XBERESULT XbeEvalLogicalExpr(XBEHANDLE handle, const char* expression, uint16_t* result);
+/* An expression with its field names in long and in short form. A field has one name here, so
+ * both give the expression with each field reference spelled as the table stores it. *length is
+ * the buffer's size in and the text's length out; 5005 when the buffer is too small. */
+XBERESULT XbeExpressionLongToShort(XBEHANDLE table, const char* expression, char* buffer, uint16_t* length);
+XBERESULT XbeExpressionShortToLong(XBEHANDLE table, const char* expression, char* buffer, uint16_t* length);
 
 /* Locks, editing, append, delete, cancel, CRC. */
 XBERESULT XbeLockRecord(XBEHANDLE table, uint32_t recordNumber);

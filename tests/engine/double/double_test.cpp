@@ -640,4 +640,58 @@ TEST_F(Double, SettingsRefusedByTheEngine) {
   db::HostShortDateFormat = host;
 }
 
+TEST_F(Double, EngineFilterCallsOfBothKindsAndTheEngineTableType) {
+  const std::vector<std::string> kFilterCalls = {"XbeExpressionLongToShort", "XbeExpressionShortToLong",
+                                                 "XbeSetExact22", "XbeSetXOF", "XbeSetFilter",
+                                                 "XbeClearXOF", "XbeClearFilter"};
+  auto t = Table("F:\\FILTERCALLS");
+  t->SetFilterText("NOMECONV = 'AB*'");
+  t->Open();
+  t->SetFiltered(true);
+  t->XbeTableOptions().SetXbeOptimizedFilters(false);
+  t->SetFiltered(false);  // nothing set answers 5037, which is accepted
+  EXPECT_EQ(fake::CallsAmong(kFilterCalls),
+            (std::vector<std::string>{"XbeSetExact22(0)", "XbeSetXOF('NOMECONV = 'AB'',2)", "XbeClearXOF()",
+                                      "XbeSetExact22(0)", "XbeSetFilter('NOMECONV = 'AB'')", "XbeClearFilter()"}));
+  // Any other answer to a clear is an error.
+  fake::E().failures["XbeClearFilter"] = 5004;
+  EXPECT_EQ(MessageOf([&] { t->SetFiltered(false); }), "EmUso: Error 5004: XbeClearFilter failed");
+  t->Close();
+
+  // The engine's own table type goes through the name conversions both ways.
+  fake::E().failures.clear();
+  fake::E().calls.clear();
+  auto x = Table("F:\\FILTERXDT", "Xdt");
+  x->SetTableType(ttXbeXDT);
+  x->SetFilterText("NOMECONV = 'AB*'");
+  x->SetFiltered(true);
+  x->Open();
+  EXPECT_EQ(fake::CallsAmong(kFilterCalls),
+            (std::vector<std::string>{"XbeExpressionLongToShort('NOMECONV = 'AB*'')",
+                                      "XbeExpressionShortToLong('NOMECONV = 'AB'')", "XbeSetExact22(0)",
+                                      "XbeSetXOF('NOMECONV = 'AB'',2)"}));
+  fake::E().failures["XbeExpressionLongToShort"] = 5040;
+  EXPECT_EQ(MessageOf([&] { x->SetFilterText("NOMECONV = 'X'"); }),
+            "Xdt: Error 5040: XbeExpressionLongToShort failed");
+}
+
+TEST_F(Double, ScopeCallsOnTheActiveIndex) {
+  fake::E().indexFiles["ML21.NTX"] = {{"ML21", "ML21.NTX", {"CODCONV"}}};
+  auto t = Table("F:\\SCOPECALLS");
+  t->IndexFiles().Add("ML21.NTX");
+  t->SetIndexName("ML21");
+  t->SetScopeBegin("10");
+  t->SetScopeEnd("20");
+  t->SetScoped(true);
+  t->Open();
+  t->SetScoped(false);  // both clears answer 5038, which is accepted
+  EXPECT_FALSE(t->Scoped());
+  EXPECT_EQ(fake::CallsAmong({"XbeGetScope", "XbeSetScope", "XbeClearScope"}),
+            (std::vector<std::string>{"XbeGetScope(1)", "XbeGetScope(2)", "XbeSetScope(1)", "XbeSetScope(2)",
+                                      "XbeClearScope(1)", "XbeClearScope(2)"}));
+  fake::E().failures["XbeSetScope"] = 5004;
+  EXPECT_EQ(MessageOf([&] { t->SetScoped(true); }), "EmUso: Error 5004: XbeSetScope failed");
+  EXPECT_FALSE(t->Scoped());
+}
+
 }  // namespace

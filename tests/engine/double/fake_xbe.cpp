@@ -407,4 +407,31 @@ XBERESULT XbeGetIndexPageSize(XBEHANDLE order, uint32_t* size) {
   return 0;
 }
 
+XBERESULT XbeSetScope(XBEHANDLE, uint16_t which, const void*, uint16_t, uint16_t) {
+  FAKE(XbeSetScope, which);
+  return 0;
+}
+XBERESULT XbeClearScope(XBEHANDLE, uint16_t which) {
+  FAKE(XbeClearScope, which);
+  return Fail(5038);
+}
+XBERESULT XbeSetFilter(XBEHANDLE, const char* expression) { FAKE(XbeSetFilter, expression); return 0; }
+XBERESULT XbeClearFilter(XBEHANDLE) { FAKE(XbeClearFilter); return Fail(5037); }
+XBERESULT XbeSetXOF(XBEHANDLE, const char* expression, uint16_t options) {
+  FAKE(XbeSetXOF, expression, options);
+  return 0;
+}
+XBERESULT XbeClearXOF(XBEHANDLE) { FAKE(XbeClearXOF); return Fail(5037); }
+XBERESULT XbeSetExact22(XBEHANDLE, uint16_t exact) { FAKE(XbeSetExact22, exact); return 0; }
+XBERESULT XbeExpressionLongToShort(XBEHANDLE, const char* expression, char* buffer, uint16_t* length) {
+  FAKE(XbeExpressionLongToShort, expression);
+  fake::PutText(expression, buffer, length);
+  return 0;
+}
+XBERESULT XbeExpressionShortToLong(XBEHANDLE, const char* expression, char* buffer, uint16_t* length) {
+  FAKE(XbeExpressionShortToLong, expression);
+  fake::PutText(expression, buffer, length);
+  return 0;
+}
+
 }  // extern "C"
