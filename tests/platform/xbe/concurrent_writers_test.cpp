@@ -138,46 +138,55 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(LockCase{"ntx", "people", XBE_NTX, xbe::TableType::kNtx, "peocod.ntx", 1000000000ULL, "CODIGO"},
                       LockCase{"cdx", "STOCK", XBE_CDX, xbe::TableType::kCdx, "STOCK.cdx", 0x7FFFFFFEULL, "ESTOQUE"}));
 
-// Waits until the test lets every writer go (all open their files first: opening reads the
-// index without a lock, and might read another writer's change halfway).
-void WaitForStart(int startFd) {
-  char x;
-  if (::read(startFd, &x, 1) < 0) _exit(3);
+// Every writer opens its files first, says so, and waits until the test lets them all go: opening
+// reads the index without a lock, and would read another writer's change halfway.
+struct StartGate {
+  int ready = -1;  // a writer writes one byte here once its files are open, then closes it
+  int start = -1;  // reading ends when the test closes the other side
+};
+
+void WaitForStart(const StartGate& gate) {
+  const char x = 'r';
+  if (::write(gate.ready, &x, 1) != 1) _exit(3);
+  ::close(gate.ready);
+  char y;
+  if (::read(gate.start, &y, 1) < 0) _exit(3);
 }
 
 // Appends `count` records named `prefix`-n through the C interface, with the index open.
-bool AppendThroughTheEngine(const std::string& dir, const std::string& prefix, int count, int startFd) {
+bool AppendThroughTheEngine(const std::string& dir, const std::string& prefix, int count, const StartGate& gate) {
+  const auto failed = [&](const char* step) {
+    std::fprintf(stderr, "%s %s: %s\n", prefix.c_str(), step, LastErrorText().c_str());
+    return false;
+  };
   XBEHANDLE c = 0, t = 0;
   if (XbeConnect(dir.c_str(), &c) != 0 || XbeOpenTable(c, (dir + "\\people").c_str(), nullptr, 1, 1, 0, 1, 0, &t) != 0)
-    return false;
+    return failed("open");
   XBEHANDLE orders[4];
   uint16_t n = 4;
-  if (XbeOpenIndex(t, (dir + "\\peonom.ntx").c_str(), orders, &n) != 0) return false;
-  WaitForStart(startFd);
+  if (XbeOpenIndex(t, (dir + "\\peonom.ntx").c_str(), orders, &n) != 0) return failed("index");
+  WaitForStart(gate);
   for (int i = 0; i < count; ++i) {
     const std::string name = prefix + "-" + std::to_string(i);
-    if (XbeAppendRecord(t) != 0 || XbeSetField(t, "NOME", name.data(), static_cast<uint32_t>(name.size())) != 0)
-      return false;
+    if (XbeAppendRecord(t) != 0) return failed("append");
+    if (XbeSetField(t, "NOME", name.data(), static_cast<uint32_t>(name.size())) != 0) return failed("field");
     // Another writer may hold the locks for a while: try again, as a caller would.
     XBERESULT r = XbeWriteRecord(t);
     for (int retry = 0; r == 6009 && retry < 20; ++retry) r = XbeWriteRecord(t);
-    if (r != 0) {
-      std::fprintf(stderr, "%s\n", LastErrorText().c_str());
-      return false;
-    }
+    if (r != 0) return failed("write");
   }
   return XbeCloseTable(t) == 0;
 }
 
 // Appends as another program does: the record under the table's header lock, then the key
 // under the index-update lock alone (the NTX file read afresh each time).
-bool AppendAsAnotherProgram(const std::string& dir, const std::string& prefix, int count, int startFd) {
+bool AppendAsAnotherProgram(const std::string& dir, const std::string& prefix, int count, const StartGate& gate) {
   xbe::OpenRequest request;
   request.name = dir + "/people";
   auto t = xbe::Table::Open(request);
   const std::size_t nome = *t->Fields().Find("NOME");
   const std::string ntx = dir + "/peonom.ntx";
-  WaitForStart(startFd);
+  WaitForStart(gate);
   for (int i = 0; i < count; ++i) {
     const std::string name = prefix + "-" + std::to_string(i);
     t->Append();
@@ -207,17 +216,20 @@ TEST(ConcurrentWriters, TwoOfOursAndAnotherProgramLoseNoKey) {
   CopiedFolder copy("ntx");
   const std::string dir = copy.dir().string();
   constexpr int kEach = 1000;
-  int start[2];
+  int ready[2], start[2];
+  ASSERT_EQ(::pipe(ready), 0);
   ASSERT_EQ(::pipe(start), 0);
   std::vector<pid_t> children;
   for (int w = 0; w < 3; ++w) {
     const pid_t pid = ::fork();
     if (pid == 0) {
+      ::close(ready[0]);
       ::close(start[1]);
+      const StartGate gate{ready[1], start[0]};
       bool ok = false;
       try {
-        ok = w < 2 ? AppendThroughTheEngine(dir, "OURS" + std::to_string(w), kEach, start[0])
-                   : AppendAsAnotherProgram(dir, "OTHER", kEach, start[0]);
+        ok = w < 2 ? AppendThroughTheEngine(dir, "OURS" + std::to_string(w), kEach, gate)
+                   : AppendAsAnotherProgram(dir, "OTHER", kEach, gate);
       } catch (const std::exception& e) {
         std::fprintf(stderr, "writer %d: %s\n", w, e.what());
       }
@@ -225,6 +237,12 @@ TEST(ConcurrentWriters, TwoOfOursAndAnotherProgramLoseNoKey) {
     }
     children.push_back(pid);
   }
+  // Every writer has opened its files (or given up) once the last write side is closed.
+  ::close(ready[1]);
+  char x;
+  while (::read(ready[0], &x, 1) > 0) {
+  }
+  ::close(ready[0]);
   ::close(start[0]);
   ::close(start[1]);
   for (pid_t pid : children) {
