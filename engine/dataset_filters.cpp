@@ -187,8 +187,22 @@ void TXbeDataSet::SetScopeText(std::string& target, const std::string& value) {
 void TXbeDataSet::SetFiltered(bool value) {
   db::TDataSet::SetFiltered(value);
   if (tableHandle_ == kNoHandle) return;
-  if (value) ApplyEngineFilter();
-  else ClearEngineFilter();
+  if (value) {
+    try {
+      ApplyEngineFilter();
+    } catch (...) {
+      // A refused filter must not leave the dataset claiming a filter it does not apply (and
+      // failing every later open): it ends unfiltered, and says so.
+      db::TDataSet::SetFiltered(false);
+      try {
+        ClearEngineFilter();
+      } catch (...) {
+      }
+      throw;
+    }
+  } else {
+    ClearEngineFilter();
+  }
   if (Active()) First();
 }
 
