@@ -147,17 +147,6 @@ void TXbeDataSet::SetScoped(bool value) {
   scoped_ = value;
 }
 
-void TXbeDataSet::BeginInsertRecord() { RaiseNotAvailable("Record editing"); }
-void TXbeDataSet::BeginEditRecord() { RaiseNotAvailable("Record editing"); }
-void TXbeDataSet::DeleteRecord() { RaiseNotAvailable("Record editing"); }
-void TXbeDataSet::WriteFieldData(db::TField*, const void*) { RaiseNotAvailable("Record editing"); }
-
-void TXbeDataSet::AddRecord(db::TRecordBuffer buffer, bool) {
-  if (buffer != ActiveBuffer()) RaiseXbeError(this, "Unexpected error in InternalAddRecord.");
-  RaiseNotAvailable("Record editing");
-}
-
-bool TXbeDataSet::FindNextRecord(bool, bool) { RaiseNotAvailable("Record search"); }
 bool TXbeDataSet::LocateValues(const std::string&, const db::Variant&, db::LocateOptions) {
   RaiseNotAvailable("Locate");
 }
