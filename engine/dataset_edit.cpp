@@ -243,7 +243,7 @@ void TXbeDataSet::WriteFieldData(db::TField* field, const void* value) {
       RaiseXbeError(this, "Dataset not in edit mode");
   }
   if (state == db::DSState::SetKey && (field->FieldNo() < 0 || !IsActiveIndexField(field)))
-    db::DatabaseErrorFmt(db::kFieldNotIndexedText, field->DisplayName());
+    db::DatabaseErrorFmt(db::kFieldNotIndexedText, field->DisplayName(), this);
   db::TRecordBuffer buffer = BufferForState();
   if (buffer == nullptr) RaiseXbeError(this, "Dataset not in edit mode");
   if (field->FieldNo() <= 0) {
@@ -253,7 +253,7 @@ void TXbeDataSet::WriteFieldData(db::TField* field, const void* value) {
   } else {
     if (state == db::DSState::CalcFields) RaiseXbeError(this, "Dataset not in edit mode");
     if (field->ReadOnly() && state != db::DSState::SetKey && state != db::DSState::Filter)
-      db::DatabaseErrorFmt(db::kFieldReadOnlyText, field->DisplayName());
+      db::DatabaseErrorFmt(db::kFieldReadOnlyText, field->DisplayName(), this);
     if (field->FieldKind() != db::TFieldKind::InternalCalc) {
       TXbeFieldDef* def = xbeFieldDefs_->GetDef(field->FieldNo() - 1);
       if (state == db::DSState::Edit && (def->Permissions & kFieldUpdatePermitted) == 0)
