@@ -427,9 +427,21 @@ XBERESULT XbeWriteRecord(XBEHANDLE) { FAKE(XbeWriteRecord); return 0; }
 XBERESULT XbeDeleteRecord(XBEHANDLE) { FAKE(XbeDeleteRecord); return 0; }
 XBERESULT XbeCancelUpdate(XBEHANDLE) { FAKE(XbeCancelUpdate); return 0; }
 XBERESULT XbeRefreshRecord(XBEHANDLE) { FAKE(XbeRefreshRecord); return 0; }
-XBERESULT XbeSetField(XBEHANDLE, XBEFIELD, const void*, uint32_t length) { FAKE(XbeSetField, length); return 0; }
-XBERESULT XbeSetFieldRaw(XBEHANDLE, XBEFIELD, const void*, uint32_t length) { FAKE(XbeSetFieldRaw, length); return 0; }
-XBERESULT XbeSetEmpty(XBEHANDLE, XBEFIELD) { FAKE(XbeSetEmpty); return 0; }
+XBERESULT XbeSetField(XBEHANDLE, XBEFIELD field, const void* data, uint32_t length) {
+  FAKE(XbeSetField, length);
+  E().written[reinterpret_cast<std::uintptr_t>(field)].assign(static_cast<const char*>(data), length);
+  return 0;
+}
+XBERESULT XbeSetFieldRaw(XBEHANDLE, XBEFIELD field, const void* data, uint32_t length) {
+  FAKE(XbeSetFieldRaw, length);
+  E().written[reinterpret_cast<std::uintptr_t>(field)].assign(static_cast<const char*>(data), length);
+  return 0;
+}
+XBERESULT XbeSetEmpty(XBEHANDLE, XBEFIELD field) {
+  FAKE(XbeSetEmpty);
+  E().written[reinterpret_cast<std::uintptr_t>(field)] = "<empty>";
+  return 0;
+}
 XBERESULT XbeInitRawKey(XBEHANDLE) { FAKE(XbeInitRawKey); return 0; }
 XBERESULT XbeBuildRawKey(XBEHANDLE, void*, uint16_t* length) { FAKE(XbeBuildRawKey); *length = 0; return 0; }
 XBERESULT XbeGetKeyLength(XBEHANDLE, uint16_t* length) { FAKE(XbeGetKeyLength); *length = 0; return 0; }
