@@ -388,11 +388,11 @@ void TXbeDataSet::CancelRecord() {
   if (r != 0 && r != 5068 && r != 5085) CheckXbeResult(this, r);
   db::TRecordBuffer buffer = ActiveBuffer();
   if (State() == db::DSState::Insert) {
-    if (Eof()) {
+    db::TRecordBuffer next = Buffers(ActiveRecord() + 1);
+    if (Eof() || next == nullptr) {
       GoAfterLast();
       return;
     }
-    db::TRecordBuffer next = Buffers(ActiveRecord() + 1);
     CheckXbeResult(this, XbeGotoBookmark(tableHandle_, Load<std::uint32_t>(next + bookmarkOffset_)));
   }
   const auto record = Load<std::uint32_t>(buffer + bookmarkOffset_);

@@ -60,6 +60,26 @@ void TXbeDataSet::BeginKeyEdit(int number, bool clear) {
   DataEvent(db::DataEventKind::DataSetChange, 0);
 }
 
+void TXbeDataSet::EndKeyEdit(bool commit) {
+  DataEvent(db::DataEventKind::CheckBrowseMode, 0);
+  if (commit)
+    currentKeyBuffer_[0] = Modified() ? 1 : 0;
+  else
+    std::memcpy(currentKeyBuffer_, KeyBufferOf(kSavedKeyBuffer), BlockSize(currentKeyBuffer_));
+  SetState(db::DSState::Browse);
+  DataEvent(db::DataEventKind::DataSetChange, 0);
+}
+
+void TXbeDataSet::Post() {
+  db::TDataSet::Post();
+  if (State() == db::DSState::SetKey) EndKeyEdit(true);
+}
+
+void TXbeDataSet::Cancel() {
+  db::TDataSet::Cancel();
+  if (State() == db::DSState::SetKey) EndKeyEdit(false);
+}
+
 void TXbeDataSet::BuildKeyFromBuffer(int number, bool partial, void* key, std::uint16_t& keyLength) {
   const db::Byte* block = KeyBufferOf(number);
   const db::Byte* image = block + kKeyHeaderSize;

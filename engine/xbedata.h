@@ -291,6 +291,10 @@ class TXbeDataSet : public db::TDataSet {
   void StoreFieldValue(int ordinal, db::TFieldType type, db::TRecordBuffer buffer, const void* value);
 
   // Ranges: engine scopes on the active index, set from key buffers 1 and 2.
+  // Post and cancel also end key editing (committing or restoring the edited key buffer).
+  void Post() override;
+  void Cancel() override;
+
   void EditRangeStart() { BeginKeyEdit(1, true); }
   void EditRangeEnd() { BeginKeyEdit(2, true); }
   void ApplyRange();
@@ -402,6 +406,7 @@ class TXbeDataSet : public db::TDataSet {
   void FreeKeyBuffers();
   void ClearKeyBuffer(db::Byte* buffer);
   void BeginKeyEdit(int number, bool clear);
+  void EndKeyEdit(bool commit);
   db::Byte* KeyBufferOf(int number) const { return keyBuffers_.at(static_cast<std::size_t>(number)).get(); }
   void BuildKeyFromBuffer(int number, bool partial, void* key, std::uint16_t& keyLength);
   // True when the active index has no segments or one of them is the field.

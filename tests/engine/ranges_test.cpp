@@ -108,6 +108,13 @@ TEST_F(PeopleRanges, AnUnchangedRangeIsNotAppliedAgainAndAnIndexChangeCancelsIt)
   ASSERT_LT(ranged.size(), all.size());
   EXPECT_FALSE(table_->ApplyKeyRange());
   EXPECT_EQ(Values("CODIGO"), ranged);
+  // A cancelled key edit restores the bound as it was.
+  table_->EditRangeStart();
+  table_->FieldByName("CODIGO")->SetAsInteger(1000);
+  table_->Cancel();
+  EXPECT_EQ(table_->State(), db::DSState::Browse);
+  EXPECT_FALSE(table_->ApplyKeyRange());
+  EXPECT_EQ(Values("CODIGO"), ranged);
 
   table_->SetIndexName(OrderNamed("peoUNI"));
   table_->SetIndexName(OrderNamed("peoCOD"));
