@@ -9,11 +9,13 @@
 #include <vector>
 
 #include "enginetest.h"
+#include "platform/rtl/ansi.h"
 #include "platform/xbe/index_create.h"
 #include "platform/xbe/table_create.h"
 #include "testsupport.h"
 
 using enginetest::MessageOf;
+using namespace rtl::literals;
 
 namespace {
 
@@ -196,12 +198,15 @@ TEST_F(PeopleTable, InsertEditDeleteAndCancelKeepEveryOrderAndShowInAnotherProce
   ASSERT_EQ(Orders(), "");
   table_->Append();
   F("CODIGO")->SetAsInteger(777777 % 1000000);
-  F("NOME")->SetAsString("Zilda Nova");
+  // The dataset's ANSI text is stored in the table's OEM code page.
+  const std::string name("Zilda Conceição"_ansi);
+  F("NOME")->SetAsString(name);
   F("CIDADE")->SetAsString("MACAPA");
   F("VALOR")->SetAsFloat(-12.345);
   F("ATIVO")->SetAsBoolean(true);
   F("DATA")->SetAsDateTime(db::EncodeDate(2024, 3, 15));
   table_->Post();
+  EXPECT_EQ(F("NOME")->AsString(), name);
   EXPECT_EQ(table_->RecordCount(), 401);
   EXPECT_EQ(Orders(), "");
   EXPECT_NE(SeenCodes().find("401::777777\n"), std::string::npos);
@@ -211,7 +216,10 @@ TEST_F(PeopleTable, InsertEditDeleteAndCancelKeepEveryOrderAndShowInAnotherProce
     EXPECT_EQ(other.Text("VALOR"), "-12.35");  // half away from zero, as the engine rounds
     EXPECT_EQ(other.Text("DATA"), "20240315");
     EXPECT_EQ(other.Text("ATIVO"), "T");
-    EXPECT_EQ(other.Text("NOME"), "Zilda Nova");
+    EXPECT_EQ(other.Text("NOME"), name);
+    char raw[512] = {};
+    ASSERT_EQ(XbeGetRecord(other.table, raw, sizeof raw), 0u);
+    EXPECT_EQ(std::string(raw + 7, 15), "Zilda Concei\x87\xC6o");
   }
 
   table_->SetRecNo(2);
