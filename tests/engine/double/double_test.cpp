@@ -600,6 +600,19 @@ TEST_F(Double, InsertPermissionOfTheTable) {
   }
 }
 
+TEST_F(Double, AFieldWithoutInsertPermissionIsRefused) {
+  fake::E().openOptionsReported = 0x60;
+  fake::E().columnPermissions = 2;
+  auto t = Table("F:\\FPERM");
+  t->XbeTableOptions().SetXbeCharType(ANSI);
+  t->Open();
+  t->Append();
+  EXPECT_EQ(MessageOf([&] { t->FieldByName("NOMECONV")->SetAsString("x"); }),
+            "EmUso: Insert permission not granted on this field: NOMECONV.");
+  t->Cancel();
+  EXPECT_TRUE(fake::CallsOf("XbeAppendRecord").empty());
+}
+
 TEST_F(Double, ShortIntegerDefaults) {
   fake::E().fields = {{12, 2, 0, "S"}};
   fake::E().openOptionsReported = 0x60;

@@ -202,7 +202,7 @@ XBERESULT XbeGetFieldOffset(XBEHANDLE, XBEFIELD f, uint32_t* offset) {
 }
 XBERESULT XbeGetColumnPermissions(XBEHANDLE, uint16_t, uint8_t* permissions) {
   FAKE(XbeGetColumnPermissions);
-  *permissions = 6;
+  *permissions = E().columnPermissions;
   return 0;
 }
 XBERESULT XbeGetRecord(XBEHANDLE, void*, uint32_t) { FAKE(XbeGetRecord); return 0; }
