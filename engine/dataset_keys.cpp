@@ -32,6 +32,19 @@ bool IsCharacterType(std::uint16_t t) { return t == 4 || t == 20; }
 
 }  // namespace
 
+std::string TXbeDataSet::ActiveIndexFieldNames() {
+  auto fieldsOf = [&](const std::string& name) {
+    const int i = indexDefs_->IndexOf(name);
+    return i < 0 ? std::string() : indexDefs_->Items(i).Fields();
+  };
+  switch (activeIndexKind_) {
+    case IndexKindNamed: return fieldsOf(indexName_);
+    case IndexKindByFields: return indexFieldNames_;
+    case IndexKindDefault: return fieldsOf(dictionaryDefaultIndex_);
+    default: return std::string();
+  }
+}
+
 bool TXbeDataSet::IsActiveIndexField(db::TField* field) {
   if (activeHandle_ == tableHandle_ || activeHandle_ == kNoHandle) return true;
   bool anySegment = false;

@@ -409,6 +409,8 @@ class TXbeDataSet : public db::TDataSet {
   void EndKeyEdit(bool commit);
   db::Byte* KeyBufferOf(int number) const { return keyBuffers_.at(static_cast<std::size_t>(number)).get(); }
   void BuildKeyFromBuffer(int number, bool partial, void* key, std::uint16_t& keyLength);
+  // The key fields of the active index as the dataset knows them; empty when none is known.
+  std::string ActiveIndexFieldNames();
   // True when the active index has no segments or one of them is the field.
   bool IsActiveIndexField(db::TField* field);
 

@@ -123,7 +123,9 @@ TEST_F(PeopleRanges, AnUnchangedRangeIsNotAppliedAgainAndAnIndexChangeCancelsIt)
 
 TEST_F(PeopleRanges, KeyEditingRefusals) {
   EXPECT_EQ(MessageOf([&] { table_->EditRangeStart(); }), "Tabela: Index is not set.");
+  EXPECT_EQ(table_->ActiveIndexFieldNames(), "");
   table_->SetIndexName(OrderNamed("peoCOD"));
+  EXPECT_EQ(table_->ActiveIndexFieldNames(), "CODIGO");
   table_->EditRangeStart();
   EXPECT_EQ(table_->State(), db::DSState::SetKey);
   EXPECT_EQ(MessageOf([&] { table_->FieldByName("NOME")->SetAsString("x"); }),
