@@ -290,6 +290,9 @@ class TXbeDataSet : public db::TDataSet {
   // Writes one native value (nullptr = blank) into a record image in the engine's storage format.
   void StoreFieldValue(int ordinal, db::TFieldType type, db::TRecordBuffer buffer, const void* value);
 
+  // The key fields of the active index as the dataset knows them; empty when none is known.
+  std::string ActiveIndexFieldNames();
+
   // Ranges: engine scopes on the active index, set from key buffers 1 and 2.
   // Post and cancel also end key editing (committing or restoring the edited key buffer).
   void Post() override;
@@ -409,8 +412,6 @@ class TXbeDataSet : public db::TDataSet {
   void EndKeyEdit(bool commit);
   db::Byte* KeyBufferOf(int number) const { return keyBuffers_.at(static_cast<std::size_t>(number)).get(); }
   void BuildKeyFromBuffer(int number, bool partial, void* key, std::uint16_t& keyLength);
-  // The key fields of the active index as the dataset knows them; empty when none is known.
-  std::string ActiveIndexFieldNames();
   // True when the active index has no segments or one of them is the field.
   bool IsActiveIndexField(db::TField* field);
 
