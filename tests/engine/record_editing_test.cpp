@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <functional>
+#include <limits>
 #include <map>
 #include <vector>
 
@@ -260,6 +261,9 @@ TEST_F(PeopleTable, NumbersAreWrittenRoundedOrRefused) {
       {"VALOR", 3.14159, "3.14"}, {"VALOR", 2.675, "2.68"},  {"VALOR", -0.125, "-0.13"},
       {"VALOR", 12.5, "12.50"},   {"QTD", 9999, "9999"},    {"QTD", 10000, nullptr},
       {"QTD", -999, "-999"},            {"VALOR", 123456789.994, "123456789.99"}, {"VALOR", 1234567890, nullptr},
+      // Not numbers at all: never stored as text in a numeric field.
+      {"VALOR", std::numeric_limits<double>::quiet_NaN(), nullptr},
+      {"VALOR", std::numeric_limits<double>::infinity(), nullptr},
   };
   table_->SetRecNo(1);
   for (const auto& c : cases) {
