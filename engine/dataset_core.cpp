@@ -136,17 +136,6 @@ void TXbeDataSet::RaiseNotAvailable(const std::string& what) const {
   RaiseXbeError(this, what + " is not available in this version of the table access layer.");
 }
 
-void TXbeDataSet::BeginInsertRecord() { RaiseNotAvailable("Record editing"); }
-void TXbeDataSet::BeginEditRecord() { RaiseNotAvailable("Record editing"); }
-void TXbeDataSet::DeleteRecord() { RaiseNotAvailable("Record editing"); }
-void TXbeDataSet::WriteFieldData(db::TField*, const void*) { RaiseNotAvailable("Record editing"); }
-
-void TXbeDataSet::AddRecord(db::TRecordBuffer buffer, bool) {
-  if (buffer != ActiveBuffer()) RaiseXbeError(this, "Unexpected error in InternalAddRecord.");
-  RaiseNotAvailable("Record editing");
-}
-
-bool TXbeDataSet::FindNextRecord(bool, bool) { RaiseNotAvailable("Record search"); }
 bool TXbeDataSet::LocateValues(const std::string&, const db::Variant&, db::LocateOptions) {
   RaiseNotAvailable("Locate");
 }

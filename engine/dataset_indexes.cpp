@@ -44,8 +44,10 @@ void TXbeDataSet::SetIndexName(const std::string& value) {
   if (rtl::UpperCase(value) == "XBE_DEFAULT") activeIndexKind_ = IndexKindDefault;
   if (tableHandle_ != kNoHandle) {
     try {
-      // Ranges come with the editing unit; none can be in force before it.
-      if (scoped_) SetScoped(false);
+      if (scoped_)
+        SetScoped(false);
+      else if (!keyBuffers_.empty())
+        ResetKeyRange();
       ActivateIndex();
     } catch (...) {
       indexName_ = oldName;

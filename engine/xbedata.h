@@ -299,6 +299,24 @@ class TXbeDataSet : public db::TDataSet {
   std::uint16_t RecordSize() const { return recordSize_; }
   std::uint16_t RecordBufferSize() const { return recordBufferSize_; }
 
+  // Writes one native value (nullptr = blank) into a record image in the engine's storage format.
+  void StoreFieldValue(int ordinal, db::TFieldType type, db::TRecordBuffer buffer, const void* value);
+
+  // The key fields of the active index as the dataset knows them; empty when none is known.
+  std::string ActiveIndexFieldNames();
+
+  // Ranges: engine scopes on the active index, set from key buffers 1 and 2.
+  // Post and cancel also end key editing (committing or restoring the edited key buffer).
+  void Post() override;
+  void Cancel() override;
+
+  void EditRangeStart() { BeginKeyEdit(1, true); }
+  void EditRangeEnd() { BeginKeyEdit(2, true); }
+  void ApplyRange();
+  void CancelRange();
+  bool ApplyKeyRange();
+  bool ResetKeyRange();
+
   // The directory for the engine; empty when none can be found.
   std::string ResolveDatabasePath() const;
 
@@ -352,11 +370,18 @@ class TXbeDataSet : public db::TDataSet {
   void WriteFieldData(db::TField* field, const void* value) override;
   bool IsBookmarkValid(const db::Byte* bookmark) override;
   int CompareBookmarkOrder(const db::Byte* a, const db::Byte* b) override;
-  // Editing comes with its own unit; until then these refuse clearly.
+  // Record editing.
+  void InitRecordDefaults(db::TRecordBuffer buffer) override;
   void BeginInsertRecord() override;
   void BeginEditRecord() override;
+  void PostRecord() override;
   void DeleteRecord() override;
+  void CancelRecord() override;
+  void RefreshRecord() override;
+  bool CanModifyData() override;
+  void NewRecordHook() override;
   void AddRecord(db::TRecordBuffer buffer, bool append) override;
+  void ClearCalcArea(db::TRecordBuffer buffer) override;
   // Searching and blob contents come with their own units; until then these refuse clearly.
   bool FindNextRecord(bool restart, bool forward) override;
   bool LocateValues(const std::string& keyFields, const db::Variant& keyValues, db::LocateOptions options) override;
@@ -395,6 +420,12 @@ class TXbeDataSet : public db::TDataSet {
   void AllocateKeyBuffers();
   void FreeKeyBuffers();
   void ClearKeyBuffer(db::Byte* buffer);
+  void BeginKeyEdit(int number, bool clear);
+  void EndKeyEdit(bool commit);
+  db::Byte* KeyBufferOf(int number) const { return keyBuffers_.at(static_cast<std::size_t>(number)).get(); }
+  void BuildKeyFromBuffer(int number, bool partial, void* key, std::uint16_t& keyLength);
+  // True when the active index has no segments or one of them is the field.
+  bool IsActiveIndexField(db::TField* field);
 
   static constexpr XBEHANDLE kNoHandle = 0xFFFFFFFFu;  // -1
 
@@ -456,3 +487,6 @@ class TXbeDataSet : public db::TDataSet {
   bool storeActive_ = true;
   std::string infoStructure_;
 };
+
+// Packs a date text "YYYYMMDD" into 3 bytes: year x 512 + month x 32 + day, big-endian.
+void TextToPackedDate(db::Byte* target, const std::string& text);

@@ -341,9 +341,10 @@ TEST_F(InstalledTables, LayerMessagesAndThePrefixRule) {
   EXPECT_EQ(MessageOf([&] { t->SetExclusive(true); }), std::string("Tabela: ") + std::string(db::kDataSetOpenText));
   EXPECT_EQ(MessageOf([&] { t->OpenIndexFile("ML61.NTX"); }), "<no exception>");
   EXPECT_EQ(MessageOf([&] { t->OpenIndexFile("NOSUCH.NTX"); }).rfind("Tabela: Error 6002: ", 0), 0u);
-  // Editing comes later; until then it is refused, never pretended.
-  EXPECT_EQ(MessageOf([&] { t->Edit(); }),
-            "Tabela: Record editing is not available in this version of the table access layer.");
+  EXPECT_EQ(MessageOf([&] { t->Fields()[0]->SetAsString("1"); }), "Tabela: Dataset not in edit mode");
+  t->Edit();
+  EXPECT_EQ(t->State(), db::DSState::Edit);
+  t->Cancel();
   EXPECT_EQ(t->State(), db::DSState::Browse);
   EXPECT_TRUE(t->Active());
   t->Close();

@@ -12,6 +12,7 @@
 #include "platform/rtl/strutils.h"
 
 #include <cstring>
+#include <map>
 
 namespace {
 
@@ -506,6 +507,131 @@ TEST_F(Double, FieldValuesOfAnXdtTable) {
                    {"MONEY", Raw<std::uint32_t>(0) + Raw<std::uint32_t>(0x80000000u), true, ""},
                    {"SHORT", Raw<std::int16_t>(-300), false, "-300"},
                    {"SHORT", Raw<std::uint16_t>(0x8000), true, ""}});
+}
+
+// Every field type of an XDT table, posted with values and blank.
+TEST_F(Double, EveryFieldTypeIsPostedInTheEngineStorageFormat) {
+  fake::E().fields = {{1, 1, 0, "L"},  {3, 4, 0, "D"},  {4, 5, 0, "C"},  {9, 3, 0, "P"},
+                      {10, 8, 0, "F"}, {11, 4, 0, "I"}, {12, 2, 0, "S"}, {13, 4, 0, "T"},
+                      {14, 8, 0, "TS"}, {18, 8, 0, "M"}};
+  fake::E().tableType = 3;
+  fake::E().openOptionsReported = 0x60;
+  auto t = Table("F:\\XDT");
+  t->SetTableType(ttXbeXDT);
+  t->XbeTableOptions().SetXbeCharType(ANSI);
+  t->Open();
+  const db::TDateTime day = db::EncodeDate(2024, 3, 15), noon = db::EncodeTime(12, 0, 0, 0);
+  const std::uint32_t julian = 2460385;
+  t->Append();
+  t->FieldByName("L")->SetAsBoolean(true);
+  t->FieldByName("D")->SetAsDateTime(day);
+  t->FieldByName("C")->SetAsString("ab");
+  t->FieldByName("P")->SetAsDateTime(day);
+  t->FieldByName("F")->SetAsFloat(2.5);
+  t->FieldByName("I")->SetAsInteger(42);
+  t->FieldByName("S")->SetAsInteger(-2);
+  t->FieldByName("T")->SetAsDateTime(noon);
+  t->FieldByName("TS")->SetAsDateTime(day + noon);
+  t->FieldByName("M")->SetAsFloat(1.5);
+  t->Post();
+  const std::map<std::uintptr_t, std::string> values = {
+      {1, "T"},
+      {2, Raw<std::uint32_t>(julian)},
+      {3, "ab   "},
+      {4, "\x0F\xD0\x6F"},  // 2024 x 512 + 3 x 32 + 15, big-endian
+      {5, Raw<double>(2.5)},
+      {6, Raw<std::int32_t>(42)},
+      {7, Raw<std::int16_t>(-2)},
+      {8, Raw<std::uint32_t>(43200000)},
+      {9, Raw<std::uint32_t>(julian) + Raw<std::uint32_t>(43200000)},
+      {10, Raw<std::int64_t>(15000)}};
+  EXPECT_EQ(fake::E().written, values);
+
+  fake::E().written.clear();
+  t->Append();
+  for (int i = 0; i < t->FieldCount(); ++i) t->Fields()[i]->Clear();
+  t->Post();
+  const std::map<std::uintptr_t, std::string> blanks = {
+      {1, " "},
+      {2, std::string(4, '\0')},
+      {3, std::string(5, '\0')},
+      {4, std::string(3, '\0')},
+      {5, Raw<std::uint32_t>(0x20) + Raw<std::uint32_t>(0x80000000u)},
+      {6, Raw<std::uint32_t>(0x80000000u)},
+      {7, Raw<std::uint16_t>(0x8000)},
+      {8, Raw<std::uint32_t>(0xFFFFFFFFu)},
+      {9, Raw<std::uint32_t>(0) + Raw<std::uint32_t>(0xFFFFFFFFu)},
+      {10, Raw<std::uint32_t>(0) + Raw<std::uint32_t>(0x80000000u)}};
+  EXPECT_EQ(fake::E().written, blanks);
+}
+
+TEST_F(Double, ARepeatedPostOfANewRecordAppendsOnce) {
+  fake::E().openOptionsReported = 0x60;
+  auto t = Table("F:\\NEW");
+  t->XbeTableOptions().SetXbeCharType(ANSI);
+  t->Open();
+  t->Append();
+  t->FieldByName("NOMECONV")->SetAsString("x");
+  fake::E().failures["XbeWriteRecord"] = 5005;
+  EXPECT_NE(MessageOf([&] { t->Post(); }), "<no exception>");
+  fake::E().failures.clear();
+  t->Post();
+  EXPECT_EQ(fake::CallsOf("XbeAppendRecord").size(), 1u);
+  EXPECT_EQ(fake::CallsOf("XbeWriteRecord").size(), 2u);
+}
+
+// Update permission is checked the same way; the double's empty table turns an edit into an insert.
+TEST_F(Double, InsertPermissionOfTheTable) {
+  struct Case {
+    std::uint32_t options;
+    bool insert;
+    const char* message;
+  };
+  for (const Case& c : {Case{0x20, true, "EmUso: Insert permission not granted on this table."},
+                        Case{0x60, true, "<no exception>"}}) {
+    SCOPED_TRACE(c.message);
+    fake::E().openOptionsReported = c.options;
+    fake::E().recordCount = 1;
+    auto t = Table("F:\\PERM");
+    t->XbeTableOptions().SetXbeCharType(ANSI);
+    t->Open();
+    EXPECT_EQ(MessageOf([&] { c.insert ? t->Append() : t->Edit(); }), c.message);
+    EXPECT_EQ(t->State(), std::string(c.message) == "<no exception>" ? db::DSState::Insert : db::DSState::Browse);
+  }
+}
+
+TEST_F(Double, AFieldWithoutInsertPermissionIsRefused) {
+  fake::E().openOptionsReported = 0x60;
+  fake::E().columnPermissions = 2;
+  auto t = Table("F:\\FPERM");
+  t->XbeTableOptions().SetXbeCharType(ANSI);
+  t->Open();
+  t->Append();
+  EXPECT_EQ(MessageOf([&] { t->FieldByName("NOMECONV")->SetAsString("x"); }),
+            "EmUso: Insert permission not granted on this field: NOMECONV.");
+  t->Cancel();
+  EXPECT_TRUE(fake::CallsOf("XbeAppendRecord").empty());
+}
+
+TEST_F(Double, ShortIntegerDefaults) {
+  fake::E().fields = {{12, 2, 0, "S"}};
+  fake::E().openOptionsReported = 0x60;
+  auto t = Table("F:\\DEF");
+  t->XbeTableOptions().SetXbeCharType(ANSI);
+  t->Open();
+  for (const auto& [text, refused] : std::vector<std::pair<std::string, bool>>{
+           {"32767", false}, {"-32767", false}, {"-32768", true}, {"32768", true}, {"x", true}}) {
+    SCOPED_TRACE(text);
+    t->FieldByName("S")->SetDefaultExpression(text);
+    const std::string message = MessageOf([&] { t->Append(); });
+    if (refused) {
+      EXPECT_EQ(message.rfind("EmUso: Error setting default field value. (S)\r\n", 0), 0u) << message;
+    } else {
+      EXPECT_EQ(message, "<no exception>");
+      EXPECT_EQ(t->FieldByName("S")->AsString(), text);
+      t->Cancel();
+    }
+  }
 }
 
 TEST_F(Double, PersistentFieldsAtOpen) {

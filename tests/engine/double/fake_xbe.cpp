@@ -202,7 +202,7 @@ XBERESULT XbeGetFieldOffset(XBEHANDLE, XBEFIELD f, uint32_t* offset) {
 }
 XBERESULT XbeGetColumnPermissions(XBEHANDLE, uint16_t, uint8_t* permissions) {
   FAKE(XbeGetColumnPermissions);
-  *permissions = 6;
+  *permissions = E().columnPermissions;
   return 0;
 }
 XBERESULT XbeGetRecord(XBEHANDLE, void*, uint32_t) { FAKE(XbeGetRecord); return 0; }
@@ -407,10 +407,6 @@ XBERESULT XbeGetIndexPageSize(XBEHANDLE order, uint32_t* size) {
   return 0;
 }
 
-XBERESULT XbeSetScope(XBEHANDLE, uint16_t which, const void*, uint16_t, uint16_t) {
-  FAKE(XbeSetScope, which);
-  return 0;
-}
 XBERESULT XbeClearScope(XBEHANDLE, uint16_t which) {
   FAKE(XbeClearScope, which);
   return Fail(5038);
@@ -433,5 +429,48 @@ XBERESULT XbeExpressionShortToLong(XBEHANDLE, const char* expression, char* buff
   fake::PutText(expression, buffer, length);
   return 0;
 }
+// Record editing and key building: recorded, and answered with success (or the scripted failure).
+XBERESULT XbeClearRecordBuffer(XBEHANDLE, void* buffer, uint32_t length) {
+  FAKE(XbeClearRecordBuffer, length);
+  std::memset(buffer, ' ', length);
+  return 0;
+}
+XBERESULT XbeConvertJulianToString(double, char* text, uint16_t* length) {
+  FAKE(XbeConvertJulianToString);
+  if (text && length && *length > 8) std::strcpy(text, "20240315");
+  if (length) *length = 8;
+  return 0;
+}
+XBERESULT XbeLockRecord(XBEHANDLE, uint32_t n) { FAKE(XbeLockRecord, n); return 0; }
+XBERESULT XbeUnlockRecord(XBEHANDLE, uint32_t n) { FAKE(XbeUnlockRecord, n); return 0; }
+XBERESULT XbeGetRecordCRC(XBEHANDLE, uint32_t* crc, uint16_t) { FAKE(XbeGetRecordCRC); *crc = 0; return 0; }
+XBERESULT XbeAppendRecord(XBEHANDLE) { FAKE(XbeAppendRecord); return 0; }
+XBERESULT XbeWriteRecord(XBEHANDLE) { FAKE(XbeWriteRecord); return 0; }
+XBERESULT XbeDeleteRecord(XBEHANDLE) { FAKE(XbeDeleteRecord); return 0; }
+XBERESULT XbeCancelUpdate(XBEHANDLE) { FAKE(XbeCancelUpdate); return 0; }
+XBERESULT XbeRefreshRecord(XBEHANDLE) { FAKE(XbeRefreshRecord); return 0; }
+XBERESULT XbeSetField(XBEHANDLE, XBEFIELD field, const void* data, uint32_t length) {
+  FAKE(XbeSetField, length);
+  E().written[reinterpret_cast<std::uintptr_t>(field)].assign(static_cast<const char*>(data), length);
+  return 0;
+}
+XBERESULT XbeSetFieldRaw(XBEHANDLE, XBEFIELD field, const void* data, uint32_t length) {
+  FAKE(XbeSetFieldRaw, length);
+  E().written[reinterpret_cast<std::uintptr_t>(field)].assign(static_cast<const char*>(data), length);
+  return 0;
+}
+XBERESULT XbeSetEmpty(XBEHANDLE, XBEFIELD field) {
+  FAKE(XbeSetEmpty);
+  E().written[reinterpret_cast<std::uintptr_t>(field)] = "<empty>";
+  return 0;
+}
+XBERESULT XbeInitRawKey(XBEHANDLE) { FAKE(XbeInitRawKey); return 0; }
+XBERESULT XbeBuildRawKey(XBEHANDLE, void*, uint16_t* length) { FAKE(XbeBuildRawKey); *length = 0; return 0; }
+XBERESULT XbeGetKeyLength(XBEHANDLE, uint16_t* length) { FAKE(XbeGetKeyLength); *length = 0; return 0; }
+XBERESULT XbeSetScope(XBEHANDLE, uint16_t which, const void*, uint16_t, uint16_t) {
+  FAKE(XbeSetScope, which);
+  return 0;
+}
+XBERESULT XbeClearAllScopes(XBEHANDLE) { FAKE(XbeClearAllScopes); return 0; }
 
 }  // extern "C"

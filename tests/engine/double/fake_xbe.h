@@ -45,6 +45,9 @@ struct Engine {
   XBEHANDLE nextHandle = 100;
   std::uint16_t tableType = 1;
   std::uint32_t recordCount = 0;
+  std::uint8_t columnPermissions = 6;  // updates and inserts
+  // Field writes of posts, by ordinal: the bytes given, or "<empty>" for XbeSetEmpty.
+  std::map<std::uintptr_t, std::string> written;
   // Writes 0 into the handle XbeGetIndexHandle is given before it fails, as a careless engine
   // might; the layer must not depend on its engine leaving outputs alone.
   bool zeroHandleOnFailure = false;
