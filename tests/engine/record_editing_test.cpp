@@ -260,6 +260,10 @@ TEST_F(PeopleTable, NumbersAreWrittenRoundedOrRefused) {
   } cases[] = {
       {"VALOR", 3.14159, "3.14"}, {"VALOR", 2.675, "2.68"},  {"VALOR", -0.125, "-0.13"},
       {"VALOR", 12.5, "12.50"},   {"QTD", 9999, "9999"},    {"QTD", 10000, nullptr},
+      // Halves round away from zero on the decimal value, as the engine's own writer does.
+      {"VALOR", 0.125, "0.13"},   {"VALOR", 1.005, "1.01"},  {"VALOR", 10.555, "10.56"},
+      {"VALOR", 0.045, "0.05"},   {"QTD", 2.5, "3"},         {"QTD", -2.5, "-3"},
+      {"QTD", 0.5, "1"},
       {"QTD", -999, "-999"},            {"VALOR", 123456789.994, "123456789.99"}, {"VALOR", 1234567890, nullptr},
       // Not numbers at all: never stored as text in a numeric field.
       {"VALOR", std::numeric_limits<double>::quiet_NaN(), nullptr},
