@@ -133,6 +133,29 @@ TEST_F(PeopleRanges, KeyEditingRefusals) {
   table_->FieldByName("CODIGO")->SetAsInteger(1);
   table_->ApplyRange();
   EXPECT_EQ(table_->State(), db::DSState::Browse);
+  // A scope and a range would fight over the same engine bounds.
+  table_->CancelRange();
+  table_->SetScopeBegin("1000");
+  table_->SetScoped(true);
+  table_->EditRangeStart();
+  table_->FieldByName("CODIGO")->SetAsInteger(2000);
+  EXPECT_EQ(MessageOf([&] { table_->ApplyRange(); }), "Tabela: Cannot set range on table when there is an active scope.");
+}
+
+// Record search runs the filter text without filtering the dataset's own walk.
+TEST_F(PeopleRanges, FindWalksTheRecordsTheFilterTextLetsThrough) {
+  table_->SetIndexName(OrderNamed("peoCOD"));
+  std::vector<std::string> want;
+  for (const std::string& v : Values("CODIGO"))
+    if (std::stoi(v) >= 900000) want.push_back(v);
+  ASSERT_FALSE(want.empty());
+  table_->SetFilterText("CODIGO >= 900000");
+  std::vector<std::string> found;
+  for (bool more = table_->FindFirst(); more; more = table_->FindNext())
+    found.push_back(table_->FieldByName("CODIGO")->AsString());
+  EXPECT_EQ(found, want);
+  EXPECT_FALSE(table_->Filtered());
+  EXPECT_GT(Values("CODIGO").size(), want.size());
 }
 
 }  // namespace
