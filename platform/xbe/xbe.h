@@ -241,6 +241,52 @@ XBERESULT XbeGetMemoDataType(XBEHANDLE table, XBEFIELD field, uint16_t* type);
 XBERESULT XbeGetMemoLength(XBEHANDLE table, XBEFIELD field, uint32_t* length);
 XBERESULT XbeGetBinaryLength(XBEHANDLE table, XBEFIELD field, uint32_t* length);
 
+/* SQL statements on a connection. Statement handles are of type XBE_STATEMENT_HANDLE. Parameters
+ * are addressed by position: the n-th marker of the text (from 1) is XBE_FIELD_ORDINAL(n).
+ * A cursor is a table handle: XbeExecuteSQL gives 0 when the statement produced none, and the
+ * cursor argument may be NULL when the caller wants none. XbeSqlPeekStatement tells a live cursor
+ * (1, over the base table) from a static one (0, a materialised result). */
+XBERESULT XbeCreateSQLStatement(XBEHANDLE connection, XBEHANDLE* statement);
+XBERESULT XbePrepareSQL(XBEHANDLE statement, const char* sql);
+XBERESULT XbeExecuteSQL(XBEHANDLE statement, XBEHANDLE* cursor);
+XBERESULT XbeExecuteSQLDirect(XBEHANDLE statement, const char* sql, XBEHANDLE* cursor);
+XBERESULT XbeCloseSQLStatement(XBEHANDLE statement);
+XBERESULT XbeGetSQLStmtParams(const char* sql);
+XBERESULT XbeSqlPeekStatement(XBEHANDLE cursor, uint16_t* live);
+XBERESULT XbeStmtSetTableType(XBEHANDLE statement, uint16_t tableType);
+XBERESULT XbeStmtSetTableCharType(XBEHANDLE statement, uint16_t charType);
+XBERESULT XbeStmtSetTableLockType(XBEHANDLE statement, uint16_t lockType);
+XBERESULT XbeStmtSetTableRights(XBEHANDLE statement, uint16_t rightsChecking);
+/* 1 read-only cursors, 2 live cursors where the statement allows. */
+XBERESULT XbeStmtSetTableReadOnly(XBEHANDLE statement, uint16_t readOnly);
+/* 1 yes, 2 no. */
+XBERESULT XbeStmtConstrainUpdates(XBEHANDLE statement, uint16_t constrain);
+XBERESULT XbeStmtReadAllColumns(XBEHANDLE statement, uint16_t readAll);
+/* Typed values for a statement's parameters. */
+XBERESULT XbeSetString(XBEHANDLE handle, XBEFIELD field, const char* value, uint32_t length);
+XBERESULT XbeSetDouble(XBEHANDLE handle, XBEFIELD field, double value);
+XBERESULT XbeSetLogical(XBEHANDLE handle, XBEFIELD field, uint16_t value);
+XBERESULT XbeSetJulian(XBEHANDLE handle, XBEFIELD field, int32_t julian);
+XBERESULT XbeSetMilliseconds(XBEHANDLE handle, XBEFIELD field, int32_t milliseconds);
+/* 8 bytes: 32-bit day number, then 32-bit milliseconds of the day, little-endian. */
+XBERESULT XbeSetTimeStampRaw(XBEHANDLE handle, XBEFIELD field, const void* stamp, uint32_t length);
+#define XBE_BINARY 6
+XBERESULT XbeSetBinary(XBEHANDLE handle, XBEFIELD field, uint16_t binaryType, uint32_t totalLength,
+                       uint32_t offset, const void* data, uint32_t length);
+
+/* The data dictionary of a dictionary connection. A find handle is released by XbeDDFindClose. */
+#define XBE_DD_TABLE_OBJECT 10
+#define XBE_DD_TABLE_DEFAULT_INDEX 213
+#define XBE_DD_USER_GROUP_MEMBERSHIP 1102
+XBERESULT XbeDDFindFirstObject(XBEHANDLE connection, uint16_t objectType, const char* parentName, char* name,
+                               uint16_t* length, XBEHANDLE* find);
+XBERESULT XbeDDFindNextObject(XBEHANDLE connection, XBEHANDLE find, char* name, uint16_t* length);
+XBERESULT XbeDDFindClose(XBEHANDLE connection, XBEHANDLE find);
+XBERESULT XbeDDGetTableProperty(XBEHANDLE connection, const char* tableName, uint16_t property, void* buffer,
+                                uint16_t* length);
+XBERESULT XbeDDGetUserProperty(XBEHANDLE connection, const char* userName, uint16_t property, void* buffer,
+                               uint16_t* length);
+
 #ifdef __cplusplus
 }
 #endif
