@@ -252,6 +252,7 @@ std::uint32_t Table::NextAutoInc() {
 void Table::Append() {
   RequireWritable();
   FlushPending();
+  JoinTransaction();
   std::string image = NullRecord();
   std::uint32_t recno;
   {
@@ -303,6 +304,7 @@ void Table::FlushPending() {
 void Table::Write() {
   if (pending_ == Pending::kNone) return;
   RequireWritable();
+  JoinTransaction();
   const std::uint32_t recno = cursor_.recno;
   bool tempLock = false;
   const ByteRange range = scheme_->Record(recno);
@@ -452,6 +454,7 @@ void Table::UnlockRecord(std::uint32_t recno) {
 }
 
 void Table::LockFile() {
+  if (journal_) heldFileLock_ = true;  // the transaction holds it already; it stays after
   if (exclusive_ || fileLocked_) return;
   RequireWritable();
   const ByteRange r = scheme_->File();
@@ -462,6 +465,10 @@ void Table::LockFile() {
 }
 
 void Table::UnlockFile() {
+  if (journal_) {  // released when the transaction ends
+    heldFileLock_ = false;
+    return;
+  }
   if (!fileLocked_) return;
   const ByteRange r = scheme_->File();
   dbf_.Unlock(r.start, r.length);
