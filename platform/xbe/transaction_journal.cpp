@@ -307,7 +307,7 @@ void RecoverInterruptedTransaction(const TableNames& table) {
   try {
     data = OpenDataFile(table, ShareMode::kExclusive, writable, false);
   } catch (const Error& e) {
-    if (e.code() == kFileNotFound) throw;
+    if (e.code() != kTableInUse && e.code() != kSharingViolation) throw;
     Fail(kTableInUse, "The table " + table.windowsName +
                           " cannot be opened now: a transaction interrupted on it must first be undone, and it is "
                           "open elsewhere.");
