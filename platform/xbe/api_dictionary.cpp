@@ -73,11 +73,10 @@ XBERESULT XbeDDGetTableProperty(XBEHANDLE connection, const char* tableName, uin
     const std::string table = Given(tableName, "table name");
     if (property != kTableDefaultIndex)
       Fail(kUnsupported, "The table property " + std::to_string(property) + " is not kept in data dictionaries.");
-    const std::optional<dictionary::TableEntry> entry = c.dictionary->FindTable(table);
-    if (!entry) Fail(kNotInDictionary, "The table " + table + " is not in the data dictionary " + c.path + ".");
-    if (entry->defaultIndex.empty())
-      Fail(kNoPropertyValue, "The dictionary table " + entry->name + " has no default index.");
-    PutText(entry->defaultIndex, static_cast<char*>(buffer), length);
+    const dictionary::TableEntry entry = c.dictionary->ListedTable(table);
+    if (entry.defaultIndex.empty())
+      Fail(kNoPropertyValue, "The dictionary table " + entry.name + " has no default index.");
+    PutText(entry.defaultIndex, static_cast<char*>(buffer), length);
   });
 }
 

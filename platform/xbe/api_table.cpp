@@ -1,6 +1,5 @@
 // Opening and closing tables, table information, field descriptions and field values.
 #include <cstring>
-#include <optional>
 
 #include "platform/xbe/api_support.h"
 #include "platform/xbe/dictionary/dictionary.h"
@@ -19,17 +18,15 @@ namespace {
 OpenRequest DictionaryRequest(const ConnectionObject& conn, const char* name, uint16_t lockType,
                               uint16_t rightsChecking, uint32_t options, std::vector<std::string>* indexFiles) {
   if (lockType > 1) Fail(kInvalidArgument, "The lock type " + std::to_string(lockType) + " is not valid.");
-  std::optional<dictionary::TableEntry> entry = conn.dictionary->FindTable(name);
-  if (!entry)
-    Fail(kNotInDictionary, std::string("The table ") + name + " is not in the data dictionary " + conn.path + ".");
+  const dictionary::TableEntry entry = conn.dictionary->ListedTable(name);
   OpenRequest r;
-  r.name = conn.dictionary->Resolve(entry->path);
-  r.type = entry->type;
-  r.charType = entry->charType;
+  r.name = conn.dictionary->Resolve(entry.path);
+  r.type = entry.type;
+  r.charType = entry.charType;
   r.lockType = static_cast<LockType>(lockType);
   r.rightsChecking = rightsChecking != 2;
   r.options = options;
-  for (const std::string& file : entry->indexFiles) indexFiles->push_back(conn.dictionary->Resolve(file));
+  for (const std::string& file : entry.indexFiles) indexFiles->push_back(conn.dictionary->Resolve(file));
   return r;
 }
 

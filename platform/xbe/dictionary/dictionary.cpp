@@ -196,6 +196,12 @@ std::optional<TableEntry> Dictionary::FindTable(std::string_view name) const {
   return t;
 }
 
+TableEntry Dictionary::ListedTable(std::string_view name) const {
+  std::optional<TableEntry> entry = FindTable(name);
+  if (!entry) Fail(kNotInDictionary, "The table " + std::string(name) + " is not in the data dictionary " + path_ + ".");
+  return std::move(*entry);
+}
+
 std::vector<std::string> Dictionary::TableNames() const {
   SqliteStatement all(*file_, "SELECT name FROM tables ORDER BY id");
   std::vector<std::string> names;

@@ -42,6 +42,8 @@ class Dictionary {
   void AddUser(std::string_view name, std::string_view password, const std::vector<std::string>& groups = {});
 
   std::optional<TableEntry> FindTable(std::string_view name) const;
+  // The listed table of that name; 5132 when the dictionary does not list it.
+  TableEntry ListedTable(std::string_view name) const;
   std::vector<std::string> TableNames() const;  // in the order they were added
   bool HasUser(std::string_view name) const;
   // True when the user is listed and the password is the user's.

@@ -175,6 +175,17 @@ TEST_F(DictionaryTest, UnlistedNameAnswers5132AndOpensByItsPath) {
   XBE_OK(XbeCloseTable(t));
 }
 
+TEST_F(DictionaryTest, RestructuresByDictionaryName) {
+  ASSERT_EQ(Connect("ANA", "s3nha"), 0u);
+  EXPECT_EQ(XbeRestructureTable(conn, "people", nullptr, 0, XBE_ANSI, 0, 1, "EXTRA,C,5,0", "", ""), 5132u);
+  XBE_OK(XbeRestructureTable(conn, "avulsa", nullptr, 0, XBE_ANSI, 0, 1, "EXTRA,C,5,0", "", ""));
+  const std::string free = tmp.str() + "\\ntx\\people";
+  XBEHANDLE t = 0;
+  XBE_OK(XbeOpenTable(conn, free.c_str(), nullptr, XBE_NTX, XBE_ANSI, 0, 1, 0, &t));
+  EXPECT_EQ(FieldName(t, FieldCount(t)), "EXTRA");
+  XBE_OK(XbeCloseTable(t));
+}
+
 TEST_F(DictionaryTest, ATableWhoseIndexFileIsMissingDoesNotOpen) {
   {
     auto d = Dictionary::Open(path, true);
