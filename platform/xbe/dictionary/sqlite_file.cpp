@@ -19,7 +19,8 @@ SqliteFile::SqliteFile(std::string displayName, const std::string& hostPath, Mod
     const std::string why = db_ ? sqlite3_errmsg(db_) : sqlite3_errstr(rc);
     sqlite3_close(db_);
     db_ = nullptr;
-    if (rc == SQLITE_CANTOPEN) Fail(kFileNotFound, "The data dictionary " + name_ + " was not found.");
+    if (rc == SQLITE_CANTOPEN)
+      Fail(kFileNotFound, "The data dictionary " + name_ + (mode == Mode::kCreate ? " cannot be created: its folder was not found." : " was not found."));
     Fail(kIoError, "The data dictionary " + name_ + " cannot be opened: " + why + ".");
   }
   // Another process may be writing the dictionary: wait a little instead of failing at once.
