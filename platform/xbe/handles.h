@@ -43,11 +43,11 @@ class CursorHandle : public HandleObject {
 
 struct ConnectionObject final : HandleObject {
   HandleKind Kind() const override { return HandleKind::kConnection; }
+  std::string path;
   // A data-dictionary connection: its dictionary (open for the life of the connection) and the
   // user who logged in. Bare table names are looked up in it.
   std::shared_ptr<dictionary::Dictionary> dictionary;
   std::string user;
-  std::string path;
 };
 
 struct TableObject final : CursorHandle {
