@@ -116,14 +116,26 @@ void PutBack(const ParsedJournal& p) {
   }
 }
 
-// The journal at `path` when it belongs to the transaction `id` (and, when asked, nobody holds
-// it: a journal that another process is undoing stays its to remove).
-std::optional<ParsedJournal> JournalOf(const std::string& path, const std::string& id, bool unheld) {
+// The journal at `path` when it belongs to the transaction `id`.
+std::optional<ParsedJournal> JournalOf(const std::string& path, const std::string& id) {
   RawFile f;
-  if (!f.Open(path, false, path) || (unheld && !f.TryFlock(true))) return std::nullopt;
+  if (!f.Open(path, false, path)) return std::nullopt;
   ParsedJournal p = Parse(f);
   if (!p.whole || p.id != id) return std::nullopt;
   return p;
+}
+
+// Removes the journal at `path` when it belongs to the transaction `id` and nobody holds it
+// (one that another process is undoing stays its to remove). False when it is still there.
+bool RemoveJournalOf(const std::string& path, const std::string& id) {
+  RawFile f;
+  if (!f.Open(path, false, path)) return errno == ENOENT;
+  const ParsedJournal p = Parse(f);
+  if (!p.whole || p.id != id) return true;  // another transaction's: not this one's to remove
+  if (!f.TryFlock(true)) return false;
+  RemoveFile(path, path);
+  SyncFolder(path, path);
+  return true;
 }
 
 bool Exists(const std::string& path) {
@@ -328,24 +340,20 @@ void RecoverInterruptedTransaction(const TableNames& table) {
                           " cannot be opened now: a transaction interrupted on it must first be undone, and it is "
                           "open elsewhere.");
   }
+  // Another open may have undone it meanwhile (and the table been written since).
+  if (!SameFile(journal, path)) return;
   const ParsedJournal p = Parse(journal);
   bool committed = p.committed;
   if (!p.lead.empty()) {
-    const auto lead = JournalOf(p.lead, p.id, false);
+    const auto lead = JournalOf(p.lead, p.id);
     committed = lead && lead->committed;
   }
   if (p.whole && !committed) PutBack(p);
   // A committed lead goes last: until then it tells the other tables' journals that their
   // transaction committed. One that another process is working on keeps it for a later open.
   if (p.whole && committed && p.lead.empty())
-    for (const std::string& other : p.participants) {
-      if (JournalOf(other, p.id, true)) {
-        RemoveFile(other, other);
-        SyncFolder(other, other);
-      } else if (JournalOf(other, p.id, false)) {
-        return;
-      }
-    }
+    for (const std::string& other : p.participants)
+      if (!RemoveJournalOf(other, p.id)) return;
   RemoveFile(path, display);
   SyncFolder(path, display);
 }
