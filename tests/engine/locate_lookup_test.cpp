@@ -344,3 +344,50 @@ TEST_F(PeopleSearch, SearchRefusals) {
 }
 
 }  // namespace
+
+namespace {
+
+// The framework's index hooks, reached as the framework reaches them.
+class HookedTable : public TXbeTable {
+ public:
+  using TXbeTable::TXbeTable;
+  using TXbeDataSet::CopyCurrentRecord;
+};
+
+TEST_F(PeopleSearch, IndexHooksOfTheFramework) {
+  EXPECT_FALSE(table_->FieldByName("CODIGO")->IsIndexField());
+  EXPECT_EQ(table_->ActiveIndexSegmentCount(), 0);
+  EXPECT_EQ(MessageOf([&] { table_->GetSegmentFieldNum(0); }),
+            "Pessoas: Internal Error: GetSegmentFieldNum : No Active Index");
+  Activate("pnc");
+  EXPECT_EQ(table_->ActiveIndexSegmentCount(), 2);
+  EXPECT_EQ(table_->GetSegmentFieldNum(1), table_->FieldByName("CIDADE")->FieldNo());
+  EXPECT_TRUE(table_->FieldByName("NOME")->IsIndexField());
+  EXPECT_TRUE(table_->FieldByName("CIDADE")->IsIndexField());
+  EXPECT_FALSE(table_->FieldByName("CODIGO")->IsIndexField());
+  EXPECT_FALSE(table_->IsSequenced());
+  table_->SetSequenced(true);
+  EXPECT_TRUE(table_->IsSequenced());
+
+  HookedTable hooked(&form_);  // ANSI: the record as stored
+  hooked.SetTableType(ttXbeNTX);
+  hooked.SetDatabaseName(dir_.str());
+  hooked.SetTableName("people");
+  hooked.Open();
+  hooked.MoveBy(3);
+  std::vector<db::Byte> copy(hooked.RecordSize() + 1, 0xEE);
+  ASSERT_TRUE(hooked.CopyCurrentRecord(copy.data()));
+  std::vector<db::Byte> stored(hooked.RecordSize());
+  ASSERT_EQ(XbeGotoRecord(hooked.TableHandle(), static_cast<uint32_t>(hooked.RecNo())), 0u);
+  ASSERT_EQ(XbeGetRecord(hooked.TableHandle(), stored.data(), hooked.RecordSize()), 0u);
+  // The record as read, but for the memo reference, which the buffer holds as an empty mark.
+  const TXbeFieldDef* memo = hooked.XbeFieldDefs().GetDef(hooked.XbeFieldDefs().IndexOfName("OBS"));
+  for (std::uint32_t i = memo->Offset; i < memo->Offset + 4; ++i) stored[i] = copy[i];
+  EXPECT_TRUE(std::equal(stored.begin(), stored.end(), copy.begin()));
+  EXPECT_EQ(copy.back(), 0xEE);
+  hooked.SetFilterText("CODIGO = 1");
+  hooked.SetFiltered(true);
+  EXPECT_FALSE(hooked.CopyCurrentRecord(copy.data()));
+}
+
+}  // namespace
