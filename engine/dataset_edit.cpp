@@ -283,7 +283,11 @@ void TXbeDataSet::BeginInsertRecord() {
 void TXbeDataSet::NewRecordHook() {
   if (State() == db::DSState::Insert && (tableOpenOptions_ & kInsertsPermitted) == 0)
     CheckXbeResult(this, XbeSetLastError(5054, "Insert permission not granted on this table."));
-  // Master fields are copied into new details by the master/detail unit.
+  // New details carry their master's key.
+  if (masterLink_->Active()) {
+    const std::vector<db::TField*>& master = masterLink_->Fields();
+    for (std::size_t i = 0; i < master.size(); ++i) AssignSegmentField(static_cast<int>(i), master[i]);
+  }
   db::TDataSet::NewRecordHook();
 }
 

@@ -241,6 +241,7 @@ std::int32_t TXbeDataSet::RecordPosition() {
 }
 
 bool TXbeDataSet::ActiveIndexHasScope() {
+  if (activeHandle_ == tableHandle_ || activeHandle_ == kNoHandle) return false;
   char bound[4082];
   std::uint16_t length = sizeof bound;
   XBERESULT r = XbeGetScope(activeHandle_, 1, bound, &length);

@@ -429,6 +429,38 @@ class TXbeDataSet : public db::TDataSet {
 
   static constexpr XBEHANDLE kNoHandle = 0xFFFFFFFFu;  // -1
 
+  // ---- master/detail links, locate and lookup, and the index hooks of key search -----------
+ public:
+  // Fill range keys 1 and 2 with the values given, by position, for the leading segments of
+  // the active index.
+  void SetRangeFromMaster();
+  void SetRangeFromValues(const std::vector<db::TField*>& values);
+  void AssignSegmentField(int segment, db::TField* source);
+  // The engine field number (1-based) of a segment of the active index.
+  std::uint16_t GetSegmentFieldNum(int segment);
+  std::uint16_t ActiveIndexSegmentCount();
+  bool ActiveIndexHasCondition();
+  bool ActiveIndexIsUnique();
+  bool ActiveIndexIsCustom();
+  // An index that a seek may use without leaving out records (no bound, condition or
+  // uniqueness hides any of them).
+  bool IndexUsableForSeek(XBEHANDLE index);
+  // Positions the engine cursor on the first record holding the values; the cursor returns
+  // where it stood when there is none.
+  bool FindByValues(const std::string& keyFields, const db::Variant& keyValues, db::LocateOptions options);
+  // The engine expression that compares the fields with their values in the filter buffer.
+  std::string BuildFilterString(const std::vector<db::TField*>& fields, bool caseInsensitive);
+  bool ScanForExpression(const std::string& expression);
+  // Whether the locate fields (";"-separated) are exactly the leading fields of an index's
+  // key-field list, in any order; `deepest` then gets the upper-cased name of the last of them.
+  static bool MatchKeyPrefix(const std::string& keyFieldList, const std::string& locateFields, std::string& deepest);
+
+ protected:
+  void AfterOpenHook() override;
+  bool FieldIsIndexSegment(db::TField* field) override;
+  bool CopyCurrentRecord(db::TRecordBuffer destination) override;
+  bool QuerySequenced() override { return sequenced_; }
+
  private:
   struct RecordInfo {
     std::int32_t position;
