@@ -95,13 +95,6 @@ Page& NtxOrder::Mutable(std::uint32_t offset) {
   return cache_.at(offset);
 }
 
-int NtxOrder::CompareKeys(std::string_view a, std::string_view b) const {
-  const std::size_t n = std::min(a.size(), b.size());
-  int c = n ? std::memcmp(a.data(), b.data(), n) : 0;
-  c = c < 0 ? -1 : c > 0 ? 1 : 0;
-  return header_.descending ? -c : c;
-}
-
 int NtxOrder::CompareEntries(std::string_view key, std::uint32_t recno, const KeyEntry& b) const {
   const int c = CompareKeys(key, b.key);
   if (c != 0) return c;
