@@ -74,7 +74,7 @@ inline std::size_t ResolveField(const Table& table, XBEFIELD field) {
   if (value < 0x10000) return table.FieldIndexOrdinal(static_cast<std::uint32_t>(value));
   return table.FieldIndexName(field);
 }
-inline Table& TableOf(XBEHANDLE handle) { return Handles().Cursor(handle).CursorTable(); }
+inline Table& TableOf(XBEHANDLE handle) { return Handles().CursorTableOf(handle); }
 // The table object of a table or index order handle.
 TableObject& TableObjectOf(XBEHANDLE handle);
 // An index order handle, its file brought up to date.

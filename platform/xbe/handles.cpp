@@ -15,7 +15,7 @@ std::uint32_t Registry::Add(std::unique_ptr<HandleObject> object) {
 HandleObject* Registry::FindSlow(std::uint32_t handle) const {
   auto it = objects_.find(handle);
   if (it == objects_.end()) return nullptr;
-  recent_[handle % kRecentSlots] = Recent{handle, it->second.get()};
+  recent_[handle % kRecentSlots] = Recent{handle, it->second->Kind(), it->second.get()};
   return it->second.get();
 }
 
@@ -38,6 +38,8 @@ std::size_t Registry::Count(HandleKind kind) const {
   return n;
 }
 
+Table& Registry::CursorTableSlow(std::uint32_t handle) { return Cursor(handle).CursorTable(); }
+
 void OrderObject::Prepare() { file->Refresh(); }
 
 void EngineLock::Wait(std::uintptr_t me) {
@@ -50,9 +52,6 @@ void EngineLock::Wait(std::uintptr_t me) {
   waiters_.fetch_sub(1, std::memory_order_seq_cst);
 }
 
-EngineLock& EngineMutex() {
-  static EngineLock lock;
-  return lock;
-}
+
 
 }  // namespace xbe

@@ -87,6 +87,7 @@ class Registry {
   static constexpr std::size_t kRecentSlots = 16;
   struct Recent {
     std::uint32_t handle = 0;
+    HandleKind kind = HandleKind::kConnection;
     HandleObject* object = nullptr;
   };
 
@@ -109,6 +110,10 @@ class Registry {
     if (o == nullptr || o->Kind() != kind) FailInvalid(handle);
     return static_cast<T&>(*o);
   }
+  // The table of a table or index order handle (Cursor(handle).CursorTable()); a table handle
+  // used lately is found without a call.
+  Table& CursorTableOf(std::uint32_t handle);
+  Table& CursorTableSlow(std::uint32_t handle);
   CursorHandle& Cursor(std::uint32_t handle) {
     HandleObject* o = Find(handle);
     if (o == nullptr || (o->Kind() != HandleKind::kTable && o->Kind() != HandleKind::kIndexOrder)) FailInvalid(handle);
@@ -164,7 +169,17 @@ inline Registry& Handles() {
   static Registry registry;
   return registry;
 }
+
+inline Table& Registry::CursorTableOf(std::uint32_t handle) {
+  const Recent& r = recent_[handle % kRecentSlots];
+  if (r.handle == handle && r.kind == HandleKind::kTable && r.object != nullptr)
+    return *static_cast<TableObject*>(r.object)->table;
+  return CursorTableSlow(handle);
+}
 // Every C entry point runs under this lock.
-EngineLock& EngineMutex();
+inline EngineLock& EngineMutex() {
+  static EngineLock lock;
+  return lock;
+}
 
 }  // namespace xbe

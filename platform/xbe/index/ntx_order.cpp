@@ -49,6 +49,7 @@ void NtxOrder::ReadHeader() {
   if (!validPage(h.root)) Fail("the root page lies outside the file");
   if (h.freePage != 0 && !validPage(h.freePage)) h.freePage = 0;  // a lost free list only wastes pages
   header_ = h;
+  grid_.Build(header_);
   pages_.Reset(fileSize_);
   info_.keyExpression = h.keyExpression;
   info_.forExpression = h.forExpression;
@@ -81,7 +82,7 @@ PageView NtxOrder::View(std::uint32_t offset) {
   unsigned char* raw = pages_.Claim(offset);
   try {
     file_->Read(offset, raw, kPageSize);
-    ntx::CheckPage(raw, offset, header_, fileSize_, file_->Name());
+    ntx::CheckPage(raw, offset, header_, fileSize_, file_->Name(), &grid_);
   } catch (...) {
     pages_.Erase(offset);
     throw;

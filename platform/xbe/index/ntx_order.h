@@ -118,6 +118,7 @@ class NtxOrder : public Order {
   std::uint64_t fileSize_ = 0;
   std::map<std::uint32_t, ntx::Page> cache_;  // decoded pages
   PageCache pages_{ntx::kPageSize, kPageCacheBytes};
+  ntx::PageGrid grid_;
   std::map<std::uint32_t, bool> dirty_;  // page offset -> changed
   std::vector<unsigned char> headerRaw_;
   std::uint64_t generation_ = 0;
