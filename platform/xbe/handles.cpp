@@ -52,6 +52,4 @@ void EngineLock::Wait(std::uintptr_t me) {
   waiters_.fetch_sub(1, std::memory_order_seq_cst);
 }
 
-
-
 }  // namespace xbe

@@ -176,6 +176,7 @@ inline Table& Registry::CursorTableOf(std::uint32_t handle) {
     return *static_cast<TableObject*>(r.object)->table;
   return CursorTableSlow(handle);
 }
+
 // Every C entry point runs under this lock.
 inline EngineLock& EngineMutex() {
   static EngineLock lock;
