@@ -91,12 +91,8 @@ void Table::Close() {
   }
 }
 
-const FieldDesc& Table::Field(std::size_t index) const { return header_.schema.fields.at(index); }
-
-std::size_t Table::FieldIndexOrdinal(std::uint32_t ordinal) const {
-  if (ordinal == 0 || ordinal > header_.schema.fields.size())
-    Fail(kFieldNotFound, "The table " + names_.windowsName + " has no field number " + std::to_string(ordinal) + ".");
-  return ordinal - 1;
+void Table::NoFieldNumber(std::uint32_t ordinal) const {
+  Fail(kFieldNotFound, "The table " + names_.windowsName + " has no field number " + std::to_string(ordinal) + ".");
 }
 
 std::size_t Table::FieldIndexName(std::string_view name) const {

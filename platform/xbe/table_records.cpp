@@ -91,11 +91,7 @@ class Table::ChangeBracket {
   bool done_ = false;
 };
 
-const std::string& Table::CurrentImage() const {
-  if (pending_ != Pending::kNone) return pendingImage_;
-  if (!cursor_.OnRecord()) Fail(kNoCurrentRecord, "");
-  return current_;
-}
+void Table::NoCurrentRecord() { Fail(kNoCurrentRecord, ""); }
 
 const RecordView& Table::CurrentView() const {
   const std::string& image = CurrentImage();
