@@ -231,8 +231,9 @@ XBERESULT XbeDDFindNextObject(XBEHANDLE, XBEHANDLE find, char* name, uint16_t* l
   return PutText(E().dictionaryObjects[next++], name, length);
 }
 XBERESULT XbeDDFindClose(XBEHANDLE, XBEHANDLE find) { FAKE(XbeDDFindClose, find); return 0; }
-XBERESULT XbeDDGetTableProperty(XBEHANDLE, const char* table, uint16_t property, void* buffer, uint16_t* length) {
+XBERESULT XbeDDGetTableProperty(XBEHANDLE c, const char* table, uint16_t property, void* buffer, uint16_t* length) {
   FAKE(XbeDDGetTableProperty, table, property, *length);
+  if (c == 0) return Answer(6001, "invalid handle");
   auto it = E().defaultIndexes.find(table);
   if (it == E().defaultIndexes.end()) return Answer(5138, "no value");
   return PutText(it->second, static_cast<char*>(buffer), length);
