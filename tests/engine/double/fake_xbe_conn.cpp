@@ -208,8 +208,10 @@ XBERESULT XbeSetTimeStampRaw(XBEHANDLE, XBEFIELD f, const void* stamp, uint32_t 
 }
 XBERESULT XbeSetBinary(XBEHANDLE, XBEFIELD f, uint16_t type, uint32_t total, uint32_t offset, const void* data,
                        uint32_t length) {
-  FAKE(XbeSetBinary, Ordinal(f), type, total, offset,
-       std::string(static_cast<const char*>(data), length).c_str(), length);
+  std::string bytes(static_cast<const char*>(data), length);
+  for (char& c : bytes)
+    if (c == '\0') c = '.';
+  FAKE(XbeSetBinary, Ordinal(f), type, total, offset, bytes.c_str(), length);
   return 0;
 }
 
