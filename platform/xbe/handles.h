@@ -18,6 +18,9 @@
 namespace xbe {
 
 class IndexOrder;
+namespace dictionary {
+class Dictionary;
+}
 
 enum class HandleKind : std::uint16_t { kConnection = 1, kTable = 2, kIndexOrder = 3, kStatement = 4, kSearch = 5 };
 
@@ -41,6 +44,10 @@ class CursorHandle : public HandleObject {
 struct ConnectionObject final : HandleObject {
   HandleKind Kind() const override { return HandleKind::kConnection; }
   std::string path;
+  // A data-dictionary connection: its dictionary (open for the life of the connection) and the
+  // user who logged in. Bare table names are looked up in it.
+  std::shared_ptr<dictionary::Dictionary> dictionary;
+  std::string user;
 };
 
 // What a cursor of an SQL statement holds beside its table: the restriction of a live cursor,
