@@ -326,6 +326,7 @@ int Update(sqlite3_vtab* vtab, int argc, sqlite3_value** argv, sqlite3_int64* ro
       const auto recno = static_cast<std::uint32_t>(sqlite3_value_int64(argv[0]));
       if (!table.GotoRecord(recno)) Fail(kRecordUnreachable, "");
       table.Delete();
+      table.Write();  // now, while the index files are there to follow
       return SQLITE_OK;
     }
     if (sqlite3_value_type(argv[0]) == SQLITE_NULL) {
@@ -380,11 +381,10 @@ const sqlite3_module kModule = MakeModule();
 
 void SqlSession::EndExecution() {
   for (SqlTable* t : tables_) {
-    t->writerFiles.clear();
-    if (t->writer) {
-      std::unique_ptr<Table> writer = std::move(t->writer);
-      writer->Close();
-    }
+    if (!t->writer) continue;
+    std::unique_ptr<Table> writer = std::move(t->writer);
+    std::vector<std::shared_ptr<IndexFile>> files = std::move(t->writerFiles);
+    writer->Close();  // with its index files still following it
   }
 }
 
