@@ -97,8 +97,7 @@ TEST(SqlWrite, ChangesWithParametersKeepEveryOpenOrderEqualToARebuildAndReachAno
   XBE_OK(XbePrepareSQL(s, "UPDATE people SET qtd = qtd + 1 WHERE cidade = :cidade"));
   XBE_OK(SetText(s, 1, "CURITIBA"));
   XBE_OK(XbeExecuteSQL(s, nullptr));
-  EXPECT_EQ(Affected(s), 58u);
-  ShowDeleted(true); { SCOPED_TRACE("DBG update"); ExpectOrdersEqualRebuilds(copy.tmp.str(), t); } ShowDeleted(false);  // the visible CURITIBA records of the dump
+  EXPECT_EQ(Affected(s), 58u);  // the visible CURITIBA records of the dump
 
   XBE_OK(XbePrepareSQL(s, "INSERT INTO people (codigo, nome, cidade, valor, qtd, ativo, data, obs) "
                           "VALUES (:c, :n, :ci, :v, :q, :a, :d, :o)"));
