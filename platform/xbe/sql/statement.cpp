@@ -167,8 +167,8 @@ class PreparedSql {
   bool IsSingleTableRead(const std::string& sql, const Reads& reads) const {
     if (reads.tables.size() != 1 || reads.aggregate) return false;
     static const std::set<std::string> others = {"JOIN",   "GROUP", "DISTINCT", "UNION",  "INTERSECT",
-                                                 "EXCEPT", "HAVING", "LIMIT",   "ORDER",  "WITH",
-                                                 "VALUES", "WINDOW", "OVER",    "OFFSET"};
+                                                 "EXCEPT", "HAVING", "WITH",    "VALUES",
+                                                 "WINDOW", "OVER"};
     int froms = 0;
     for (const Word& w : WordsOf(sql)) {
       if (others.count(w.text)) return false;

@@ -204,10 +204,15 @@ bool StartSeek(SqlCursor& c, const SqlTable& t, std::string_view spec, sqlite3_v
   try {
     if (!c.file || c.file->WindowsPath() != fileName || !c.order || c.order->Info().name != tagName) {
       c.order.reset();
-      c.file = IndexFile::Open(*c.table, fileName);
+      c.file.reset();
+      // The file open in this process serves (its pages are cached there); else it is opened.
+      for (const auto& open : OpenIndexFilesOf(t.hostPath))
+        if (open->WindowsPath() == fileName) c.file = open;
+      if (!c.file) c.file = IndexFile::Open(*c.table, fileName);
       for (std::size_t i = 0; i < c.file->Tags().size() && !c.order; ++i)
         if (c.file->Tags()[i].order->Info().name == tagName) c.order = std::make_unique<IndexOrder>(*c.file, i);
     }
+    c.file->Refresh();
     if (!c.order) return false;
     const SqlValue v = SqlValue::From(value);
     if (v.IsNull()) {  // nothing equals NULL
