@@ -132,9 +132,14 @@ int Connect(sqlite3* db, void* aux, int argc, const char* const* argv, sqlite3_v
     session->Add(t.get());
     *out = t.release();
     return SQLITE_OK;
-  } catch (const std::exception& e) {
-    *error = sqlite3_mprintf("%s", e.what());
+  } catch (...) {
     session->Keep(std::current_exception());
+    try {
+      throw;
+    } catch (const std::exception& e) {
+      *error = sqlite3_mprintf("%s", e.what());
+    } catch (...) {
+    }
     return SQLITE_ERROR;
   }
 }

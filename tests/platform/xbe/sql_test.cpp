@@ -1,54 +1,19 @@
 // SQL statements over the reference tables: results against the dumps in expected/, writes that
 // keep every open order equal to a rebuild and reach other processes, cursors and errors.
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <cstring>
-#include <fstream>
 #include <map>
-#include <set>
 
+#include "dump_file.h"
 #include "engine_fixture.h"
 #include "index_helpers.h"
-#include "platform/xbe/handles.h"
-#include "platform/xbe/index_file.h"
-#include "platform/xbe/sql/param_markers.h"
-#include "platform/xbe/table_create.h"
+#include "platform/rtl/ansi.h"
 
 namespace xbetest {
 namespace {
 
-// One record of a dump: its number, deletion flag and field texts as dumped.
-struct DumpRow {
-  uint32_t recno = 0;
-  bool deleted = false;
-  std::vector<std::string> values;
-};
-
-std::vector<DumpRow> DumpRows(const std::string& file) {
-  std::ifstream in(testsupport::FixturesDir() / "expected" / file, std::ios::binary);
-  std::vector<DumpRow> rows;
-  std::string line;
-  bool inRecords = false;
-  while (std::getline(in, line)) {
-    if (line.rfind("#records", 0) == 0) { inRecords = true; continue; }
-    if (line.rfind("#order", 0) == 0) break;
-    if (!inRecords || line.empty()) continue;
-    DumpRow r;
-    const std::size_t bar = line.find('|');
-    r.recno = static_cast<uint32_t>(std::stoul(line.substr(0, bar)));
-    r.deleted = line[bar - 1] == '*';
-    std::size_t start = bar + 1;
-    for (;;) {
-      const std::size_t next = line.find('|', start);
-      r.values.push_back(line.substr(start, next == std::string::npos ? std::string::npos : next - start));
-      if (next == std::string::npos) break;
-      start = next + 1;
-    }
-    rows.push_back(std::move(r));
-  }
-  return rows;
+std::vector<DumpRecord> DumpRows(const std::string& file) {
+  return ReadDump((testsupport::FixturesDir() / "expected" / file).string()).records;
 }
 
 std::string TrimRight(std::string s) {
@@ -112,7 +77,7 @@ TEST(SqlSelect, WhereOnACharacterFieldIgnoresTrailingBlanksAndGivesALiveCursor) 
   REQUIRE_FIXTURES();
   CopiedFolder copy("ntx");
   std::vector<uint32_t> expected;
-  for (const DumpRow& r : DumpRows("people.txt"))
+  for (const DumpRecord& r : DumpRows("people.txt"))
     if (!r.deleted && TrimRight(r.values[kCidade]) == "CURITIBA") expected.push_back(r.recno);
   ASSERT_FALSE(expected.empty());
   Statement s(copy.conn.handle());
@@ -142,10 +107,10 @@ TEST(SqlSelect, IndexedEqualityFindsWhatAScanFinds) {
   for (const char* f : {"peocod.ntx", "peonom.ntx", "peodat.ntx", "peodes.ntx"})
     ASSERT_NE(OpenIndex(t, copy.conn.directory() + "\\" + f), 0u);
   Statement s(copy.conn.handle());
-  for (const DumpRow* r : {&rows[0], &rows[9], &rows[199]}) {
+  for (const DumpRecord* r : {&rows[0], &rows[9], &rows[199]}) {
     const std::string& code = r->values[kCodigo];
     std::vector<uint32_t> expected;
-    for (const DumpRow& x : rows)
+    for (const DumpRecord& x : rows)
       if (!x.deleted && x.values[kCodigo] == code) expected.push_back(x.recno);
     const XBEHANDLE cursor = s.Run("SELECT * FROM people WHERE codigo = " + code);
     EXPECT_EQ(Walk(cursor, cursor), expected) << "codigo " << code;
@@ -159,7 +124,7 @@ TEST(SqlSelect, AggregatesAndOrderingGiveAStaticCursorOfTheComputedRows) {
   CopiedFolder copy("ntx");
   std::map<std::string, std::pair<long, long>> byCity;  // count, sum of QTD
   std::vector<std::pair<long, std::string>> big;         // QTD > 5000: CODIGO, by CODIGO descending
-  for (const DumpRow& r : DumpRows("people.txt")) {
+  for (const DumpRecord& r : DumpRows("people.txt")) {
     if (r.deleted) continue;
     auto& c = byCity[TrimRight(r.values[kCidade])];
     ++c.first;
@@ -196,14 +161,44 @@ TEST(SqlSelect, AggregatesAndOrderingGiveAStaticCursorOfTheComputedRows) {
   XBE_OK(XbeCloseTable(cursor));
 }
 
+TEST(SqlSelect, OemTablesArriveAsAnsiAndDeletedRecordsFollowTheSetting) {
+  REQUIRE_FIXTURES();
+  using namespace rtl::literals;
+  CopiedFolder copy("ntx");
+  const auto rows = DumpRows("people.txt");
+  std::size_t belem = 0, all = rows.size(), visible = 0;
+  for (const DumpRecord& r : rows) {
+    visible += r.deleted ? 0 : 1;
+    if (!r.deleted && TrimRight(r.values[kCidade]) == "BEL\x90M") ++belem;  // code page 850
+  }
+  Statement s(copy.conn.handle());
+  XBE_OK(XbeStmtSetTableCharType(s.handle(), XBE_OEM));
+  const std::string sql = "SELECT cidade, COUNT(*) FROM people WHERE cidade = '" + std::string("BELÉM"_ansi) + "'";
+  XBEHANDLE cursor = s.Run(sql);
+  ASSERT_NE(cursor, 0u);
+  XBE_OK(XbeGotoTop(cursor));
+  EXPECT_EQ(TrimRight(FieldText(cursor, 1)), std::string("BELÉM"_ansi));
+  EXPECT_EQ(FieldText(cursor, 2), std::to_string(belem));
+  XBE_OK(XbeCloseTable(cursor));
+
+  for (const bool shown : {false, true}) {
+    ShowDeleted(shown);
+    cursor = s.Run("SELECT COUNT(*) FROM people");
+    XBE_OK(XbeGotoTop(cursor));
+    EXPECT_EQ(FieldText(cursor, 1), std::to_string(shown ? all : visible));
+    XBE_OK(XbeCloseTable(cursor));
+  }
+  ShowDeleted(false);
+}
+
 TEST(SqlSelect, JoinMatchesTheDumps) {
   REQUIRE_FIXTURES();
   CopiedFolder copy("ml/installed");
   std::map<std::string, std::string> names;  // CODCONV -> NOMECONV of visible ML2 records
-  for (const DumpRow& r : DumpRows("ml2-installed.txt"))
+  for (const DumpRecord& r : DumpRows("ml2-installed.txt"))
     if (!r.deleted) names[r.values[0]] = TrimRight(r.values[1]);
   std::vector<std::vector<std::string>> expected;
-  for (const DumpRow& r : DumpRows("ml6-installed.txt"))
+  for (const DumpRecord& r : DumpRows("ml6-installed.txt"))
     if (!r.deleted && names.count(r.values[4])) expected.push_back({r.values[0], names[r.values[4]]});
   std::sort(expected.begin(), expected.end(), [](const auto& a, const auto& b) { return std::stol(a[0]) < std::stol(b[0]); });
   ASSERT_FALSE(expected.empty());
