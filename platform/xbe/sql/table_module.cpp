@@ -4,7 +4,7 @@
 
 #include <cctype>
 #include <filesystem>
-#include <limits>
+#include <cstring>
 #include <optional>
 
 #include "platform/xbe/errors.h"
@@ -121,10 +121,14 @@ int Connect(sqlite3* db, void* aux, int argc, const char* const* argv, sqlite3_v
     if (argc < 3) Fail(kInvalidArgument, "No table name was given.");
     auto t = std::make_unique<SqlTable>();
     t->session = session;
-    std::string dir = session->Source().directory;
-    if (!dir.empty() && dir.back() != '\\' && dir.back() != '/' && dir.back() != ':') dir += '\\';
     t->sqlName = argv[2];
-    t->fileName = dir + argv[2];
+    // A name without a directory part lies in the connection's directory, as XbeOpenTable takes it.
+    t->fileName = argv[2];
+    if (std::strpbrk(argv[2], "\\/:") == nullptr) {
+      std::string dir = session->Source().directory;
+      if (!dir.empty() && dir.back() != '\\' && dir.back() != '/' && dir.back() != ':') dir += '\\';
+      t->fileName = dir + argv[2];
+    }
     auto table = OpenTable(session->Source(), t->fileName, true);
     t->schema = table->Fields();
     t->hostPath = table->Names().hostPath;

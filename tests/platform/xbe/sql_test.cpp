@@ -243,6 +243,33 @@ TEST(SqlSelect, JoinMatchesTheDumps) {
   XBE_OK(XbeCloseTable(cursor));
 }
 
+TEST(SqlCursors, OneTableWithoutGroupingGivesALiveCursorOfTheSameRows) {
+  REQUIRE_FIXTURES();
+  CopiedFolder copy("ntx");
+  struct Case {
+    const char* sql;
+    uint16_t live;
+  };
+  Statement s(copy.conn.handle());
+  for (const Case& c : {Case{"SELECT * FROM people", 1}, Case{"SELECT nome FROM people ORDER BY cidade, nome", 1},
+                        Case{"SELECT * FROM people WHERE qtd > 5000 LIMIT 5", 1},
+                        Case{"SELECT DISTINCT cidade FROM people", 0},
+                        Case{"SELECT a.nome FROM people a, people b WHERE a.codigo = b.codigo AND a.qtd > 9000", 0},
+                        Case{"SELECT nome, qtd * 2 FROM people", 0}, Case{"SELECT COUNT(*) FROM people", 0},
+                        Case{"SELECT * FROM people WHERE codigo IN (SELECT codigo FROM people WHERE qtd > 9000)", 0}}) {
+    SCOPED_TRACE(c.sql);
+    const XBEHANDLE cursor = s.Run(c.sql);
+    EXPECT_EQ(Peek(cursor), c.live);
+    uint32_t rows = 0;
+    XBE_OK(XbeGetRecordCount(cursor, 1, &rows));
+    XBE_OK(XbeCloseTable(cursor));
+    const XBEHANDLE count = s.Run(std::string("SELECT COUNT(*) FROM (") + c.sql + ")");
+    XBE_OK(XbeGotoTop(count));
+    EXPECT_EQ(std::to_string(rows), FieldText(count, 1));
+    XBE_OK(XbeCloseTable(count));
+  }
+}
+
 TEST(SqlCursors, AStaticCursorRefusesWritesAndLocksWith5064) {
   REQUIRE_FIXTURES();
   CopiedFolder copy("ntx");
