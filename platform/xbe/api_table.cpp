@@ -115,7 +115,9 @@ XBERESULT XbeOpenTable(XBEHANDLE connection, const char* name, const char* /*ali
     Require(table, "table handle");
     request = MakeRequest(connection, name, tableType, charType, lockType, rightsChecking, options, &indexFiles);
   });
-  if (r != kOk || indexFiles.empty()) return r != kOk ? r : OpenTableHandle(request, connection, table);
+  if (r != kOk) return r;
+  if (indexFiles.empty()) return OpenTableHandle(request, connection, table);
+  // A dictionary table opens with its index files, or not at all.
   XBEHANDLE opened = 0;
   r = OpenTableHandle(request, connection, &opened);
   if (r != kOk) return r;
@@ -130,7 +132,7 @@ XBERESULT XbeOpenTable(XBEHANDLE connection, const char* name, const char* /*ali
     }
   });
   if (r != kOk) {
-    // The table does not open without its index files; the error stays the index file's.
+    // The error stays the index file's.
     const LastError failure = ThreadLastError();
     XbeCloseTable(opened);
     return SetLastError(failure.code, failure.text);

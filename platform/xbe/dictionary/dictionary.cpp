@@ -56,8 +56,8 @@ class WriteTransaction {
 void RequireName(std::string_view name, const std::string& what, const char* forbidden) {
   if (name.empty()) Fail(kInvalidArgument, "A " + what + " in a data dictionary needs a name.");
   if (name.find_first_of(forbidden) != std::string_view::npos)
-    Fail(kInvalidArgument, "The " + what + " name '" + std::string(name) + "' holds a character that names cannot have (" +
-                               forbidden + ").");
+    Fail(kInvalidArgument, "The " + what + " name '" + std::string(name) +
+                               "' holds a character that names cannot have (" + forbidden + ").");
 }
 
 bool IsAbsolute(std::string_view path) {
@@ -132,7 +132,8 @@ void Dictionary::AddTable(const TableEntry& table) {
     return last.Integer(0);
   }();
   for (std::size_t i = 0; i < table.indexFiles.size(); ++i) {
-    if (table.indexFiles[i].empty()) Fail(kInvalidArgument, "An index file of the table " + table.name + " has no name.");
+    if (table.indexFiles[i].empty())
+      Fail(kInvalidArgument, "An index file of the table " + table.name + " has no name.");
     SqliteStatement index(*file_, "INSERT INTO table_indexes(table_id, position, file) VALUES(?, ?, ?)");
     index.Bind(1, id).Bind(2, static_cast<std::int64_t>(i)).Bind(3, Stored(table.indexFiles[i]));
     index.Step();
@@ -198,7 +199,8 @@ std::optional<TableEntry> Dictionary::FindTable(std::string_view name) const {
 
 TableEntry Dictionary::ListedTable(std::string_view name) const {
   std::optional<TableEntry> entry = FindTable(name);
-  if (!entry) Fail(kNotInDictionary, "The table " + std::string(name) + " is not in the data dictionary " + path_ + ".");
+  if (!entry)
+    Fail(kNotInDictionary, "The table " + std::string(name) + " is not in the data dictionary " + path_ + ".");
   return std::move(*entry);
 }
 

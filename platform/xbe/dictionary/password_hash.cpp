@@ -49,21 +49,36 @@ void Compress(std::uint32_t state[8], const std::uint8_t* block) {
 
 std::string AsText(const Sha256Digest& d) { return std::string(reinterpret_cast<const char*>(d.data()), d.size()); }
 
-// HMAC-SHA-256 with the key already reduced to at most one block.
-std::string Hmac(std::string_view key, std::string_view message) {
-  std::string inner(64, '\x36'), outer(64, '\x5c');
-  for (std::size_t i = 0; i < key.size(); ++i) {
-    inner[i] = static_cast<char>(inner[i] ^ key[i]);
-    outer[i] = static_cast<char>(outer[i] ^ key[i]);
-  }
-  return AsText(Sha256(outer + AsText(Sha256(inner.append(message)))));
+constexpr std::uint32_t kInitial[8] = {0x6a09e667, 0xbb67ae85, 0x3c6ef372, 0xa54ff53a,
+                                       0x510e527f, 0x9b05688c, 0x1f83d9ab, 0x5be0cd19};
+
+// The state after one key block XORed with `pad` (HMAC's inner or outer start).
+void KeyedState(std::string_view key, std::uint8_t pad, std::uint32_t state[8]) {
+  std::uint8_t block[64];
+  std::memset(block, pad, sizeof block);
+  for (std::size_t i = 0; i < key.size(); ++i) block[i] ^= static_cast<std::uint8_t>(key[i]);
+  std::memcpy(state, kInitial, sizeof kInitial);
+  Compress(state, block);
+}
+
+// Hashes a 32-byte message that follows one block already in `start`: one padded block.
+void DigestAfterBlock(const std::uint32_t start[8], const std::uint8_t message[32], std::uint8_t out[32]) {
+  std::uint8_t block[64] = {};
+  std::memcpy(block, message, 32);
+  block[32] = 0x80;
+  block[62] = 0x03;  // (64 + 32) * 8 = 768 bits
+  std::uint32_t state[8];
+  std::memcpy(state, start, sizeof state);
+  Compress(state, block);
+  for (int i = 0; i < 8; ++i)
+    for (int j = 0; j < 4; ++j) out[4 * i + j] = static_cast<std::uint8_t>(state[i] >> (24 - 8 * j));
 }
 
 }  // namespace
 
 Sha256Digest Sha256(std::string_view data) {
-  std::uint32_t state[8] = {0x6a09e667, 0xbb67ae85, 0x3c6ef372, 0xa54ff53a,
-                            0x510e527f, 0x9b05688c, 0x1f83d9ab, 0x5be0cd19};
+  std::uint32_t state[8];
+  std::memcpy(state, kInitial, sizeof kInitial);
   const auto* bytes = reinterpret_cast<const std::uint8_t*>(data.data());
   std::size_t whole = data.size() / 64 * 64;
   for (std::size_t i = 0; i < whole; i += 64) Compress(state, bytes + i);
@@ -85,17 +100,31 @@ Sha256Digest Sha256(std::string_view data) {
 std::string Pbkdf2Sha256(std::string_view password, std::string_view salt, std::uint32_t iterations,
                          std::size_t length) {
   const std::string key = password.size() > 64 ? AsText(Sha256(password)) : std::string(password);
+  // The keyed starts are computed once: each iteration then costs two compressions.
+  std::uint32_t inner[8], outer[8];
+  KeyedState(key, 0x36, inner);
+  KeyedState(key, 0x5c, outer);
+  std::string innerKey(64, '\x36'), outerKey(64, '\x5c');
+  for (std::size_t i = 0; i < key.size(); ++i) {
+    innerKey[i] = static_cast<char>(innerKey[i] ^ key[i]);
+    outerKey[i] = static_cast<char>(outerKey[i] ^ key[i]);
+  }
   std::string out;
   for (std::uint32_t block = 1; out.size() < length; ++block) {
-    std::string first(salt);
+    std::string first = innerKey;
+    first.append(salt);
     for (int i = 3; i >= 0; --i) first.push_back(static_cast<char>(block >> (8 * i)));
-    std::string u = Hmac(key, first);
-    std::string t = u;
+    const Sha256Digest firstInner = Sha256(first);
+    const Sha256Digest firstU = Sha256(outerKey + AsText(firstInner));
+    std::uint8_t u[32], t[32], mid[32];
+    std::memcpy(u, firstU.data(), 32);
+    std::memcpy(t, u, 32);
     for (std::uint32_t i = 1; i < iterations; ++i) {
-      u = Hmac(key, u);
-      for (std::size_t j = 0; j < t.size(); ++j) t[j] = static_cast<char>(t[j] ^ u[j]);
+      DigestAfterBlock(inner, u, mid);
+      DigestAfterBlock(outer, mid, u);
+      for (int j = 0; j < 32; ++j) t[j] ^= u[j];
     }
-    out += t;
+    out.append(reinterpret_cast<const char*>(t), 32);
   }
   out.resize(length);
   return out;

@@ -19,7 +19,10 @@ SqliteFile::SqliteFile(std::string displayName, const std::string& hostPath, Mod
     const std::string why = db_ ? sqlite3_errmsg(db_) : sqlite3_errstr(rc);
     sqlite3_close(db_);
     db_ = nullptr;
-    if (rc == SQLITE_CANTOPEN) Fail(kFileNotFound, "The data dictionary " + name_ + " was not found.");
+    if (rc == SQLITE_CANTOPEN)
+      Fail(kFileNotFound, "The data dictionary " + name_ +
+                              (mode == Mode::kCreate ? " cannot be created: its folder was not found."
+                                                     : " was not found."));
     Fail(kIoError, "The data dictionary " + name_ + " cannot be opened: " + why + ".");
   }
   // Another process may be writing the dictionary: wait a little instead of failing at once.
@@ -82,9 +85,8 @@ bool SqliteStatement::Step(bool* constraint) {
 }
 
 std::string SqliteStatement::Text(int column) const {
-  const auto* p = sqlite3_column_text(stmt_, column);
-  return p ? std::string(reinterpret_cast<const char*>(p), static_cast<std::size_t>(sqlite3_column_bytes(stmt_, column)))
-           : std::string();
+  const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(stmt_, column));
+  return p ? std::string(p, static_cast<std::size_t>(sqlite3_column_bytes(stmt_, column))) : std::string();
 }
 
 std::string SqliteStatement::Blob(int column) const {

@@ -44,7 +44,7 @@ TEST(PasswordHash, MatchesPublishedVectors) {
 
 // The ntx and cdx reference folders copied beside a dictionary "loja.xdd" that lists:
 //   PESSOAS   ntx\people, NTX, default index PEONOM, index files peonom and peocod
-//   ESTOQUE   cdx\STOCK.dbf, CDX, default index DESCR (a tag of the structural file)
+//   ESTOQUE   cdx\STOCK.dbf, CDX, OEM, default index DESCR (a tag of the structural file)
 //   AVULSA    ntx\people, NTX, no default index and no index files
 // and the users ANA (password "s3nha", groups Caixa and Gerencia) and BETO (empty password,
 // no group).
@@ -58,7 +58,7 @@ class DictionaryTest : public ::testing::Test {
     auto d = Dictionary::Create(path);
     d->AddTable({"PESSOAS", "ntx\\people", xbe::TableType::kNtx, xbe::CharType::kAnsi, "PEONOM",
                  {"ntx\\peonom.ntx", "ntx\\peocod"}});
-    d->AddTable({"ESTOQUE", "cdx\\STOCK.dbf", xbe::TableType::kCdx, xbe::CharType::kAnsi, "DESCR", {}});
+    d->AddTable({"ESTOQUE", "cdx\\STOCK.dbf", xbe::TableType::kCdx, xbe::CharType::kOem, "DESCR", {}});
     d->AddTable({"AVULSA", "ntx\\people", xbe::TableType::kNtx, xbe::CharType::kAnsi, "", {}});
     d->AddGroup("Caixa");
     d->AddGroup("Gerencia");
@@ -156,6 +156,9 @@ TEST_F(DictionaryTest, OpensListedTablesWithTheirTypeAndIndexes) {
   ASSERT_NE(stock, 0u);
   XBE_OK(XbeGetTableType(stock, &type));
   EXPECT_EQ(type, XBE_CDX);
+  uint16_t chars = 0;
+  XBE_OK(XbeGetTableCharType(stock, &chars));
+  EXPECT_EQ(chars, XBE_OEM);
   length = 200;
   XBE_OK(XbeDDGetTableProperty(conn, "ESTOQUE", XBE_DD_TABLE_DEFAULT_INDEX, name, &length));
   XBE_OK(XbeGetIndexHandle(stock, name, &order));
