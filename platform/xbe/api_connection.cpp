@@ -53,10 +53,11 @@ std::string BaseName(const std::string& file) {
 void PutMatch(SearchObject& s, char* name, uint16_t* length, char* fileName, uint16_t* fileNameLength) {
   if (s.next >= s.files.size()) Fail(kNoMoreTables, "");
   const std::string& file = s.files[s.next];
+  const std::string tableName = s.names.empty() ? BaseName(file) : s.names[s.next];
   const bool wantsFile = fileName != nullptr || fileNameLength != nullptr;
-  CheckTextFits(BaseName(file), name, length);
+  CheckTextFits(tableName, name, length);
   if (wantsFile) CheckTextFits(file, fileName, fileNameLength);
-  PutText(BaseName(file), name, length);
+  PutText(tableName, name, length);
   if (wantsFile) PutText(file, fileName, fileNameLength);
   ++s.next;
 }
@@ -64,11 +65,19 @@ void PutMatch(SearchObject& s, char* name, uint16_t* length, char* fileName, uin
 XBERESULT FindFirst(XBEHANDLE connection, const char* pattern, char* name, uint16_t* length, char* fileName,
                     uint16_t* fileNameLength, XBEHANDLE* search) {
   return Guarded([&] {
-    ConnectionOf(connection);
+    const ConnectionObject& c = ConnectionOf(connection);
     Require(search, "search handle");
-    if (pattern == nullptr || *pattern == '\0') Fail(kInvalidArgument, "No table name pattern was given.");
     auto s = std::make_unique<SearchObject>();
-    s->files = rtl::FindFiles(pattern);
+    if (c.dictionary && (pattern == nullptr || *pattern == '\0')) {
+      // A dictionary connection lists the tables its dictionary holds, with their data files.
+      for (const std::string& table : c.dictionary->TableNames()) {
+        s->names.push_back(table);
+        s->files.push_back(c.dictionary->Resolve(c.dictionary->ListedTable(table).path));
+      }
+    } else {
+      if (pattern == nullptr || *pattern == '\0') Fail(kInvalidArgument, "No table name pattern was given.");
+      s->files = rtl::FindFiles(pattern);
+    }
     if (s->files.empty()) Fail(kNoMoreTables, "");
     // The first match is delivered before the search gets a handle: a failure leaves none behind.
     PutMatch(*s, name, length, fileName, fileNameLength);

@@ -99,6 +99,8 @@ struct OrderObject final : CursorHandle {
 struct SearchObject final : HandleObject {
   HandleKind Kind() const override { return HandleKind::kSearch; }
   std::vector<std::string> files;
+  // A dictionary's listing: the tables' dictionary names, beside their files; empty for a folder.
+  std::vector<std::string> names;
   std::size_t next = 0;
 };
 

@@ -280,6 +280,28 @@ TEST_F(DictionaryTest, ListsTableObjectsAndClosesTheFind) {
   EXPECT_EQ(XbeDDFindFirstObject(conn, 11, "", name, &length, &none), 6008u);
 }
 
+// The table search with no pattern lists what the dictionary holds, each with its data file.
+TEST_F(DictionaryTest, TableSearchWithoutPatternListsTheDictionaryTables) {
+  ASSERT_EQ(Connect("ANA", "s3nha"), 0u);
+  std::vector<std::string> names, files;
+  char name[260], file[260];
+  uint16_t length = 260, fileLength = 260;
+  XBEHANDLE search = 0;
+  XBERESULT r = XbeFindFirstTable62(conn, "", name, &length, file, &fileLength, &search);
+  ASSERT_EQ(r, 0u) << LastErrorText();
+  while (r == 0) {
+    names.emplace_back(name, length);
+    files.emplace_back(file, fileLength);
+    length = fileLength = 260;
+    r = XbeFindNextTable62(conn, search, name, &length, file, &fileLength);
+  }
+  EXPECT_EQ(r, 5059u);
+  XBE_OK(XbeFindClose(conn, search));
+  EXPECT_EQ(names, (std::vector<std::string>{"PESSOAS", "ESTOQUE", "AVULSA"}));
+  ASSERT_EQ(files.size(), 3u);
+  EXPECT_NE(files[1].find("STOCK.dbf"), std::string::npos) << files[1];
+}
+
 TEST_F(DictionaryTest, EmptyDictionaryListsNothing) {
   const std::string empty = (tmp.path() / "vazio.xdd").string();
   Dictionary::Create(empty)->AddUser("ANA", "x");
