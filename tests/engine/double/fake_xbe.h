@@ -57,6 +57,21 @@ struct Engine {
   bool seekFinds = false;
   bool optimizedFilterSet = false, filterSet = false;
   std::uint16_t exact = 1;
+  // Connections, their catalogue, SQL statements and the data dictionary (fake_xbe_conn.cpp).
+  std::string password;                      // XbeConnect60 refuses any other password when set
+  std::uint16_t connectionType = 1;
+  std::string serverName = "SERVIDOR";
+  std::vector<std::string> tableNames;       // what a table search finds, in order
+  std::vector<std::string> tableFiles;       // the second names of the two-name search
+  std::vector<std::string> dictionaryObjects;
+  std::string userGroups;                    // empty: the property has no value (5138)
+  std::map<std::string, std::string> defaultIndexes;  // dictionary table -> default index (else 5138)
+  std::string activeLinkInfo;
+  std::uint16_t activeLinks = 0;
+  std::string serverDate = "15/03/2024";
+  std::uint32_t serverMilliseconds = 0;
+  std::uint16_t tableCharType = 1;
+  std::map<XBEHANDLE, std::string> statements;  // open statements and the SQL prepared on them
 };
 
 Engine& E();
