@@ -142,9 +142,6 @@ bool TXbeDataSet::LocateValues(const std::string&, const db::Variant&, db::Locat
 db::Variant TXbeDataSet::LookupValues(const std::string&, const db::Variant&, const std::string&) {
   RaiseNotAvailable("Lookup");
 }
-std::unique_ptr<classes::TStream> TXbeDataSet::OpenBlobStream(db::TField*, db::BlobMode) {
-  RaiseNotAvailable("Reading and writing blob contents");
-}
 
 // Following a master comes with the master/detail unit; until then a linked detail refuses.
 void TXbeDataSet::FollowMaster() { RaiseNotAvailable("Following a master dataset"); }

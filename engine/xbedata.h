@@ -22,6 +22,7 @@
 
 class TXbeDataSet;
 class TXbeConnection;
+class TXbeBlobCache;
 
 // The code of every rule violation that the layer detects itself.
 inline constexpr std::int32_t kXbeLayerErrorCode = 5121;
@@ -428,6 +429,23 @@ class TXbeDataSet : public db::TDataSet {
   bool IsActiveIndexField(db::TField* field);
 
   static constexpr XBEHANDLE kNoHandle = 0xFFFFFFFFu;  // -1
+
+  // Blob contents (xbeblob.h): one cache per record buffer and blob field, in the buffer's
+  // blob-cache slots (a blob field's framework offset is its slot number).
+  friend class TXbeBlobStream;
+  TXbeBlobCache* BlobCacheOf(db::TRecordBuffer buffer, const db::TField* field) const;
+  // The slots the buffer layout holds (one per blob field when it was laid out).
+  int BlobSlotCount() const;
+  // The engine record number a buffer holds (0 for a record not yet stored).
+  std::uint32_t BufferRecordNumber(db::TRecordBuffer buffer) const;
+  // Whether a record read or initialisation in the current state empties the buffer's caches.
+  bool ResetsBlobCaches() const;
+  void ResetBlobCaches(db::TRecordBuffer buffer);
+  // Writes every modified cache of the buffer into the engine's record buffer, with the
+  // field's empty marker.
+  void FlushBlobCaches(db::TRecordBuffer buffer);
+  // After an append: the new record's caches belong to the record number it got.
+  void RebindNewRecordBlobCaches(db::TRecordBuffer buffer, std::uint32_t record);
 
  private:
   struct RecordInfo {
