@@ -315,6 +315,7 @@ TEST_F(Blobs, StreamsLoseTheirCacheWithTheirRecord) {
   const auto held = t->CreateBlobStream(obs, db::BlobMode::Read);
   // Every buffer takes other records, whose memos are loaded into their caches.
   for (t->First(); !t->Eof(); t->Next()) ReadBlob(*t, "OBS");
+  held->Seek(0, classes::TSeekOrigin::soBeginning);
   EXPECT_EQ(ReadAll(*held), "");
   t->Edit();
   auto rw = t->CreateBlobStream(obs, db::BlobMode::ReadWrite);
