@@ -80,7 +80,12 @@ class TXbeBlobStream : public classes::TStream {
  private:
   friend class TXbeBlobCache;
   void CheckWritable() const;
-  void LoseCache() { cache_ = nullptr; }
+  // What was written went with the cache (a cancel, a new record, the dataset's close, which
+  // may also free the field): nothing is left to mark.
+  void LoseCache() {
+    cache_ = nullptr;
+    modified_ = false;
+  }
 
   db::BlobMode mode_;
   db::TBlobField* field_;

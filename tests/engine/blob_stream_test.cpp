@@ -323,9 +323,13 @@ TEST_F(Blobs, StreamsLoseTheirCacheWithTheirRecord) {
   EXPECT_EQ(MessageOf([&] { rw->WriteBuffer("x", 1); }), "Cannot write to blob in current state.");
   rw.reset();
   const auto late = t->CreateBlobStream(obs, db::BlobMode::Read);
-  t->Close();
+  t->Edit();
+  auto written = t->CreateBlobStream(obs, db::BlobMode::Write);
+  written->WriteBuffer("x", 1);
+  t->Close();  // frees the default fields too
   char c;
   EXPECT_EQ(late->Read(&c, 1), 0);
+  written.reset();
 }
 
 // A new record whose post failed keeps its memo: the contents follow the record number the
