@@ -1,5 +1,10 @@
-// The memo calls of the test double: every memo is empty text unless a failure is scripted.
+// The memo calls of the test double: every memo is text of memoLength bytes unless a failure
+// is scripted.
 #include "fake_xbe.h"
+
+namespace fake {
+std::uint32_t memoLength = 0;
+}
 
 namespace {
 
@@ -24,13 +29,13 @@ XBERESULT XbeGetMemoDataType(XBEHANDLE, XBEFIELD, uint16_t* type) {
 
 XBERESULT XbeGetMemoLength(XBEHANDLE, XBEFIELD, uint32_t* length) {
   if (XBERESULT r = Answer("XbeGetMemoLength")) return r;
-  *length = 0;
+  *length = fake::memoLength;
   return 0;
 }
 
 XBERESULT XbeGetBinaryLength(XBEHANDLE, XBEFIELD, uint32_t* length) {
   if (XBERESULT r = Answer("XbeGetBinaryLength")) return r;
-  *length = 0;
+  *length = fake::memoLength;
   return 0;
 }
 
