@@ -179,7 +179,8 @@ std::int64_t TXbeBlobStream::Seek(std::int64_t offset, classes::TSeekOrigin orig
 }
 
 void TXbeBlobStream::CheckWritable() const {
-  if (mode_ == db::BlobMode::Read) throw EXBEDatabaseError(nullptr, kXbeLayerErrorCode, "Error modifying read only blob.");
+  if (mode_ == db::BlobMode::Read)
+    throw EXBEDatabaseError(nullptr, kXbeLayerErrorCode, "Error modifying read only blob.");
   if (cache_ == nullptr)
     throw EXBEDatabaseError(nullptr, kXbeLayerErrorCode, "Cannot write to blob in current state.");
 }
@@ -207,7 +208,8 @@ std::unique_ptr<classes::TStream> TXbeDataSet::OpenBlobStream(db::TField* field,
 
 TXbeBlobCache* TXbeDataSet::BlobCacheOf(db::TRecordBuffer buffer, const db::TField* field) const {
   TXbeBlobCache* cache = nullptr;
-  std::memcpy(&cache, buffer + blobCacheOffset_ + sizeof cache * static_cast<std::size_t>(field->Offset()), sizeof cache);
+  const std::size_t slot = static_cast<std::size_t>(field->Offset());
+  std::memcpy(&cache, buffer + blobCacheOffset_ + sizeof cache * slot, sizeof cache);
   return cache;
 }
 

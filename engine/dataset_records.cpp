@@ -98,7 +98,8 @@ db::TRecordBuffer TXbeDataSet::AllocateRecordBuffer() {
 
 void TXbeDataSet::ReleaseRecordBuffer(db::TRecordBuffer& buffer) {
   if (buffer == nullptr) return;
-  for (int slot = 0; slot < BlobSlotCount(); ++slot) delete Load<TXbeBlobCache*>(buffer + blobCacheOffset_ + kBlobSlotSize * slot);
+  for (int slot = 0; slot < BlobSlotCount(); ++slot)
+    delete Load<TXbeBlobCache*>(buffer + blobCacheOffset_ + kBlobSlotSize * slot);
   delete[] buffer;
   buffer = nullptr;
 }

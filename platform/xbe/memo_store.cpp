@@ -40,7 +40,8 @@ void MemoStore::UndoChanges() noexcept {
 
 void MemoStore::WriteBytes(std::uint64_t offset, const char* data, std::size_t size) {
   if (changing_ && offset < sizeBefore_) {
-    Overwritten old{offset, std::string(static_cast<std::size_t>(std::min<std::uint64_t>(size, sizeBefore_ - offset)), '\0')};
+    const auto kept = static_cast<std::size_t>(std::min<std::uint64_t>(size, sizeBefore_ - offset));
+    Overwritten old{offset, std::string(kept, '\0')};
     old.bytes.resize(file_.ReadAt(offset, old.bytes.data(), old.bytes.size()));
     overwritten_.push_back(std::move(old));
   }

@@ -73,7 +73,8 @@ TEST(DemoInstallation, MemosSurviveTheUpdate) {
   EXPECT_EQ(before.at(5), std::string("Convênio encerrado."_ansi));  // a deleted record
   EXPECT_EQ(before.at(6), "Primeira linha\r\nSegunda linha");
 
-  ASSERT_TRUE(RunProgram({TAVROATUALIZA_BINARY}, demo.path() / "modelos", demo.path() / "windows")) << "the update failed";
+  ASSERT_TRUE(RunProgram({TAVROATUALIZA_BINARY}, demo.path() / "modelos", demo.path() / "windows"))
+      << "the update failed";
   const std::map<int, std::string> after = MemosOf(demo.path() / "dados", fieldsAfter);
   EXPECT_GT(fieldsAfter, fieldsBefore);  // the update did restructure the table
   EXPECT_EQ(after, before);

@@ -71,8 +71,10 @@ TEST_P(FailedMemoWrite, LeavesTheMemoFileAsItWas) {
   EXPECT_EQ(table->GetMemo(field).data, "curto");
 }
 
-INSTANTIATE_TEST_SUITE_P(BothMemoFormats, FailedMemoWrite,
-                         ::testing::Values(MemoCase{"ntx", "people", xbe::TableType::kNtx, "people.dbt", "peocod.ntx", "OBS", "CODIGO", "777777"},
-                                           MemoCase{"cdx", "STOCK", xbe::TableType::kCdx, "STOCK.fpt", "STOCK.cdx", "NOTAS", "ITEM", "NOVOITEM"}));
+INSTANTIATE_TEST_SUITE_P(
+    BothMemoFormats, FailedMemoWrite,
+    ::testing::Values(
+        MemoCase{"ntx", "people", xbe::TableType::kNtx, "people.dbt", "peocod.ntx", "OBS", "CODIGO", "777777"},
+        MemoCase{"cdx", "STOCK", xbe::TableType::kCdx, "STOCK.fpt", "STOCK.cdx", "NOTAS", "ITEM", "NOVOITEM"}));
 
 }  // namespace
