@@ -130,12 +130,4 @@ XBEHANDLE TXbeDataSet::OpenTable() { db::AbstractError(); }
 
 std::int32_t TXbeDataSet::GetLastAutoIncValue() { db::AbstractError(); }
 
-// ---- operations of units that come later: each refuses clearly ----------------------------
 
-void TXbeDataSet::RaiseNotAvailable(const std::string& what) const {
-  RaiseXbeError(this, what + " is not available in this version of the table access layer.");
-}
-
-std::unique_ptr<classes::TStream> TXbeDataSet::OpenBlobStream(db::TField*, db::BlobMode) {
-  RaiseNotAvailable("Reading and writing blob contents");
-}

@@ -22,6 +22,7 @@
 
 class TXbeDataSet;
 class TXbeConnection;
+class TXbeBlobCache;
 
 // The code of every rule violation that the layer detects itself.
 inline constexpr std::int32_t kXbeLayerErrorCode = 5121;
@@ -399,7 +400,7 @@ class TXbeDataSet : public db::TDataSet {
   void NewRecordHook() override;
   void AddRecord(db::TRecordBuffer buffer, bool append) override;
   void ClearCalcArea(db::TRecordBuffer buffer) override;
-  // Searching and blob contents come with their own units; until then these refuse clearly.
+  // Searching, locate and lookup (dataset_locate.cpp) and blob contents (dataset_blobs.cpp).
   bool FindNextRecord(bool restart, bool forward) override;
   bool LocateValues(const std::string& keyFields, const db::Variant& keyValues, db::LocateOptions options) override;
   db::Variant LookupValues(const std::string& keyFields, const db::Variant& keyValues,
@@ -477,6 +478,22 @@ class TXbeDataSet : public db::TDataSet {
   bool FieldIsIndexSegment(db::TField* field) override;
   bool CopyCurrentRecord(db::TRecordBuffer destination) override;
   bool QuerySequenced() override { return sequenced_; }
+  // Blob contents (xbeblob.h): one cache per record buffer and blob field, in the buffer's
+  // blob-cache slots (a blob field's framework offset is its slot number).
+  friend class TXbeBlobStream;
+  TXbeBlobCache* BlobCacheOf(db::TRecordBuffer buffer, const db::TField* field) const;
+  // The slots the buffer layout holds (one per blob field when it was laid out).
+  int BlobSlotCount() const;
+  // The engine record number a buffer holds (0 for a record not yet stored).
+  std::uint32_t BufferRecordNumber(db::TRecordBuffer buffer) const;
+  // Whether a record read or initialisation in the current state empties the buffer's caches.
+  bool ResetsBlobCaches() const;
+  void ResetBlobCaches(db::TRecordBuffer buffer);
+  // Writes every modified cache of the buffer into the engine's record buffer, with the
+  // field's empty marker.
+  void FlushBlobCaches(db::TRecordBuffer buffer);
+  // After an append: the new record's caches belong to the record number it got.
+  void RebindNewRecordBlobCaches(db::TRecordBuffer buffer, std::uint32_t record);
 
  private:
   struct RecordInfo {
@@ -494,7 +511,6 @@ class TXbeDataSet : public db::TDataSet {
   void ReleaseMaster();
   bool ActiveIndexHasScope();
   void LoadFieldDefsFrom(XBEHANDLE handle);
-  [[noreturn]] void RaiseNotAvailable(const std::string& what) const;
   void SetScopeText(std::string& target, const std::string& value);
 
   XBEHANDLE tableHandle_ = kNoHandle;

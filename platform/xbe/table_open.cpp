@@ -148,6 +148,8 @@ MemoBlob Table::ImageView::Memo(std::size_t index) const {
   const FieldDesc& f = Field(index);
   if (!IsMemoCode(f.code) || !table_.memo_) return {};
   MemoBlob b = table_.memo_->Read(DecodeMemoReference(FieldBytes(index)));
+  // A binary or image field holds bytes whatever its block says (and when it has no block).
+  if (f.code == kBinary || f.code == kImage) b.text = false;
   if (b.text) b.data = table_.ToAnsi(b.data);
   return b;
 }

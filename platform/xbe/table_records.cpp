@@ -332,8 +332,20 @@ void Table::Write() {
   }
   ChangeBracket bracket(hooks_);
   std::string image = pendingImage_;
+  // Memo writes are undone when the record is not written after all: a reused block run held
+  // the stored record's memo. The header lock stays until then, so that no other writer's
+  // memo lands in what the undo cuts off.
+  std::optional<HeaderLock> memoLock;
+  struct MemoUndo {
+    MemoStore* memo = nullptr;
+    ~MemoUndo() {
+      if (memo) memo->UndoChanges();
+    }
+  } memoUndo;
   if (!pendingMemos_.empty()) {
-    HeaderLock lock(*this);
+    memoLock.emplace(*this);
+    memo_->BeginChanges();
+    memoUndo.memo = memo_.get();
     for (auto& [index, blob] : pendingMemos_) {
       const FieldDesc& f = Field(index);
       const std::uint32_t old = DecodeMemoReference(std::string_view(stored).substr(f.offset, f.length));
@@ -347,6 +359,11 @@ void Table::Write() {
   readAhead_.Drop();
   dbf_.WriteAt(RecordOffset(recno), image.data(), image.size());
   bracket.Done();
+  if (memoUndo.memo) {
+    memo_->KeepChanges();
+    memoUndo.memo = nullptr;
+  }
+  memoLock.reset();
   modified_ = true;
   current_ = image;
   pending_ = Pending::kNone;
