@@ -2,6 +2,7 @@
 // behaviour comes with later units of the layer.
 #include <cstdio>
 
+#include "engine/xbecnnct.h"
 #include "engine/xbedata.h"
 #include "platform/classes/classbuilder.h"
 #include "platform/classes/streams.h"
@@ -96,7 +97,8 @@ TXbeDataSet::~TXbeDataSet() {
   indexDefs_.reset();
   indexFiles_.reset();
   tableOptions_.reset();
-  xbeConnection_ = nullptr;  // connection components come with their own unit
+  if (xbeConnection_ != nullptr) xbeConnection_->UnregisterDataSet(this);
+  xbeConnection_ = nullptr;
   oldRecordBuffer_.clear();
   UnregisterDataSetComponent(this);
 }
@@ -110,8 +112,6 @@ std::string TXbeDataSet::Version() const {
   if (letter != ' ' && letter != '\0') engine += letter;
   return "7.1 (" + engine + ")";
 }
-
-void TXbeDataSet::SetMasterSource(db::TDataSource* value) { masterLink_->SetDataSource(value); }
 
 void TXbeDataSet::SetIndexDefs(const db::TIndexDefs& value) { indexDefs_->Assign(value); }
 
@@ -130,22 +130,4 @@ XBEHANDLE TXbeDataSet::OpenTable() { db::AbstractError(); }
 
 std::int32_t TXbeDataSet::GetLastAutoIncValue() { db::AbstractError(); }
 
-// ---- operations of units that come later: each refuses clearly ----------------------------
 
-void TXbeDataSet::RaiseNotAvailable(const std::string& what) const {
-  RaiseXbeError(this, what + " is not available in this version of the table access layer.");
-}
-
-bool TXbeDataSet::LocateValues(const std::string&, const db::Variant&, db::LocateOptions) {
-  RaiseNotAvailable("Locate");
-}
-db::Variant TXbeDataSet::LookupValues(const std::string&, const db::Variant&, const std::string&) {
-  RaiseNotAvailable("Lookup");
-}
-std::unique_ptr<classes::TStream> TXbeDataSet::OpenBlobStream(db::TField*, db::BlobMode) {
-  RaiseNotAvailable("Reading and writing blob contents");
-}
-
-// Following a master comes with the master/detail unit; until then a linked detail refuses.
-void TXbeDataSet::FollowMaster() { RaiseNotAvailable("Following a master dataset"); }
-void TXbeDataSet::ReleaseMaster() {}

@@ -1,8 +1,8 @@
 // The engine's handle table: every object a caller holds by number. Handles are never 0, stay
 // below 0x80000000 and are unique across kinds; a stale or foreign number is an error.
 #pragma once
+#include <atomic>
 #include <cstdint>
-#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -54,10 +54,25 @@ struct ConnectionObject final : HandleObject {
   const TransactionFaults* transactionFaults = nullptr;  // tests only
 };
 
+// What a cursor of an SQL statement holds beside its table: the restriction of a live cursor,
+// the temporary files of a static one.
+class SqlCursorResult {
+ public:
+  virtual ~SqlCursorResult() = default;
+  virtual bool Live() const = 0;
+  // The order of the result's records, in which the table handle moves; null: natural order.
+  virtual Order* ResultOrder() { return nullptr; }
+};
+
 struct TableObject final : CursorHandle {
   HandleKind Kind() const override { return HandleKind::kTable; }
   Table& CursorTable() override { return *table; }
-  Order& CursorOrder() override { return table->Natural(); }
+  Order& CursorOrder() override {
+    Order* result = sqlResult ? sqlResult->ResultOrder() : nullptr;
+    return result != nullptr ? *result : table->Natural();
+  }
+  // Null for tables opened by name. Declared before `table`, so that it outlives it.
+  std::unique_ptr<SqlCursorResult> sqlResult;
   std::unique_ptr<Table> table;
   std::uint32_t connection = 0;
   // Handles of the index orders open on this table, in the engine's order; they are released
@@ -94,32 +109,114 @@ struct SearchObject final : HandleObject {
 };
 
 class Registry {
+  // The handles used last, by their low bits: every call looks its handle up, and a caller
+  // works with a few handles at a time. A slot is emptied when its handle goes.
+  static constexpr std::size_t kRecentSlots = 16;
+  struct Recent {
+    std::uint32_t handle = 0;
+    HandleKind kind = HandleKind::kConnection;
+    HandleObject* object = nullptr;
+  };
+
  public:
   std::uint32_t Add(std::unique_ptr<HandleObject> object);
-  HandleObject* Find(std::uint32_t handle) const;
+  HandleObject* Find(std::uint32_t handle) const {
+    const Recent& r = recent_[handle % kRecentSlots];
+    if (r.handle == handle && r.object != nullptr) return r.object;
+    return FindSlow(handle);
+  }
   std::unique_ptr<HandleObject> Remove(std::uint32_t handle);
   std::size_t Count(HandleKind kind) const;
   // Connections once closed answer 5024 instead of "invalid handle".
   void MarkClosedConnection(std::uint32_t handle) { closedConnections_.insert(handle); }
   bool WasClosedConnection(std::uint32_t handle) const { return closedConnections_.count(handle) != 0; }
+  // Closed SQL statements answer 5106; their numbers are never reused either.
+  void MarkClosedStatement(std::uint32_t handle) { closedStatements_.insert(handle); }
+  bool WasClosedStatement(std::uint32_t handle) const { return closedStatements_.count(handle) != 0; }
+  // Every live object, in handle order (finding the other handles of a table).
+  template <class Visit>
+  void ForEach(Visit&& visit) const {
+    for (const auto& [h, o] : objects_) visit(h, *o);
+  }
 
   template <class T>
   T& Get(std::uint32_t handle, HandleKind kind) {
     HandleObject* o = Find(handle);
-    if (o == nullptr || o->Kind() != kind) Fail(kInvalidHandle, "Invalid handle " + std::to_string(handle) + ".");
+    if (o == nullptr || o->Kind() != kind) FailInvalid(handle);
     return static_cast<T&>(*o);
   }
-  CursorHandle& Cursor(std::uint32_t handle);
-  void ForEach(const std::function<void(std::uint32_t, HandleObject&)>& visit);
+  // The table of a table or index order handle (Cursor(handle).CursorTable()); a table handle
+  // used lately is found without a call.
+  Table& CursorTableOf(std::uint32_t handle);
+  Table& CursorTableSlow(std::uint32_t handle);
+  CursorHandle& Cursor(std::uint32_t handle) {
+    HandleObject* o = Find(handle);
+    if (o == nullptr || (o->Kind() != HandleKind::kTable && o->Kind() != HandleKind::kIndexOrder)) FailInvalid(handle);
+    auto& c = static_cast<CursorHandle&>(*o);
+    c.Prepare();
+    return c;
+  }
 
  private:
+  [[noreturn]] static void FailInvalid(std::uint32_t handle);
+  HandleObject* FindSlow(std::uint32_t handle) const;
+
+  mutable Recent recent_[kRecentSlots];
   std::map<std::uint32_t, std::unique_ptr<HandleObject>> objects_;
   std::set<std::uint32_t> closedConnections_;
+  std::set<std::uint32_t> closedStatements_;
   std::uint32_t next_ = 0x100;
 };
 
-Registry& Handles();
+// A recursive lock that costs a few instructions when no other thread holds it (every C call
+// takes it); a thread that finds it held sleeps until it is released.
+class EngineLock {
+ public:
+  void lock() {
+    const std::uintptr_t me = Self();
+    if (owner_.load(std::memory_order_relaxed) == me) {
+      ++depth_;
+      return;
+    }
+    std::uintptr_t expected = 0;
+    if (!owner_.compare_exchange_strong(expected, me, std::memory_order_seq_cst, std::memory_order_relaxed))
+      Wait(me);
+    depth_ = 1;
+  }
+  void unlock() {
+    if (--depth_ != 0) return;
+    owner_.store(0, std::memory_order_seq_cst);
+    if (waiters_.load(std::memory_order_seq_cst) != 0) owner_.notify_all();
+  }
+
+ private:
+  static std::uintptr_t Self() {
+    static thread_local char tag;
+    return reinterpret_cast<std::uintptr_t>(&tag);
+  }
+  void Wait(std::uintptr_t me);
+
+  std::atomic<std::uintptr_t> owner_{0};
+  std::atomic<int> waiters_{0};
+  std::uint32_t depth_ = 0;  // touched by the owner only
+};
+
+inline Registry& Handles() {
+  static Registry registry;
+  return registry;
+}
+
+inline Table& Registry::CursorTableOf(std::uint32_t handle) {
+  const Recent& r = recent_[handle % kRecentSlots];
+  if (r.handle == handle && r.kind == HandleKind::kTable && r.object != nullptr)
+    return *static_cast<TableObject*>(r.object)->table;
+  return CursorTableSlow(handle);
+}
+
 // Every C entry point runs under this lock.
-std::recursive_mutex& EngineMutex();
+inline EngineLock& EngineMutex() {
+  static EngineLock lock;
+  return lock;
+}
 
 }  // namespace xbe

@@ -91,11 +91,7 @@ class Table::ChangeBracket {
   bool done_ = false;
 };
 
-const std::string& Table::CurrentImage() const {
-  if (pending_ != Pending::kNone) return pendingImage_;
-  if (!cursor_.OnRecord()) Fail(kNoCurrentRecord, "");
-  return current_;
-}
+void Table::NoCurrentRecord() { Fail(kNoCurrentRecord, ""); }
 
 const RecordView& Table::CurrentView() const {
   const std::string& image = CurrentImage();
@@ -122,6 +118,7 @@ std::uint32_t Table::RecordCrc() {
 }
 
 void Table::RequireWritable() const {
+  if (refusalCode_ != 0) Fail(refusalCode_, refusalText_);
   if (!writable_) Fail(kReadOnly, "The table " + names_.windowsName + " is open read-only.");
 }
 
@@ -337,8 +334,20 @@ void Table::Write() {
   }
   ChangeBracket bracket(hooks_);
   std::string image = pendingImage_;
+  // Memo writes are undone when the record is not written after all: a reused block run held
+  // the stored record's memo. The header lock stays until then, so that no other writer's
+  // memo lands in what the undo cuts off.
+  std::optional<HeaderLock> memoLock;
+  struct MemoUndo {
+    MemoStore* memo = nullptr;
+    ~MemoUndo() {
+      if (memo) memo->UndoChanges();
+    }
+  } memoUndo;
   if (!pendingMemos_.empty()) {
-    HeaderLock lock(*this);
+    memoLock.emplace(*this);
+    memo_->BeginChanges();
+    memoUndo.memo = memo_.get();
     for (auto& [index, blob] : pendingMemos_) {
       const FieldDesc& f = Field(index);
       const std::uint32_t old = DecodeMemoReference(std::string_view(stored).substr(f.offset, f.length));
@@ -352,6 +361,11 @@ void Table::Write() {
   readAhead_.Drop();
   dbf_.WriteAt(RecordOffset(recno), image.data(), image.size());
   bracket.Done();
+  if (memoUndo.memo) {
+    memo_->KeepChanges();
+    memoUndo.memo = nullptr;
+  }
+  memoLock.reset();
   modified_ = true;
   current_ = image;
   pending_ = Pending::kNone;
@@ -432,6 +446,7 @@ void Table::LockRecord(std::uint32_t recno) {
     if (!cursor_.OnRecord()) Fail(kNoCurrentRecord, "");
     recno = cursor_.recno;
   }
+  if (refusalCode_ != 0) RequireWritable();
   if (exclusive_) return;
   RequireWritable();
   if (recno > RecordCount()) Fail(kRecordUnreachable, "");
@@ -454,6 +469,7 @@ void Table::UnlockRecord(std::uint32_t recno) {
 }
 
 void Table::LockFile() {
+  if (refusalCode_ != 0) RequireWritable();
   if (journal_) heldFileLock_ = true;  // the transaction holds it already; it stays after
   if (exclusive_ || fileLocked_) return;
   RequireWritable();

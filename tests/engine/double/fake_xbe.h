@@ -51,6 +51,27 @@ struct Engine {
   // Writes 0 into the handle XbeGetIndexHandle is given before it fails, as a careless engine
   // might; the layer must not depend on its engine leaving outputs alone.
   bool zeroHandleOnFailure = false;
+  // Searching (fake_xbe_search.cpp): the position XbeGetBookmark reports, whether a seek finds
+  // its key, which filters the table holds and its exact flag.
+  std::uint32_t bookmark = 0;
+  bool seekFinds = false;
+  bool optimizedFilterSet = false, filterSet = false;
+  std::uint16_t exact = 1;
+  // Connections, their catalogue, SQL statements and the data dictionary (fake_xbe_conn.cpp).
+  std::string password;                      // XbeConnect60 refuses any other password when set
+  std::uint16_t connectionType = 1;
+  std::string serverName = "SERVIDOR";
+  std::vector<std::string> tableNames;       // what a table search finds, in order
+  std::vector<std::string> tableFiles;       // the second names of the two-name search
+  std::vector<std::string> dictionaryObjects;
+  std::string userGroups;                    // empty: the property has no value (5138)
+  std::map<std::string, std::string> defaultIndexes;  // dictionary table -> default index (else 5138)
+  std::string activeLinkInfo;
+  std::uint16_t activeLinks = 0;
+  std::string serverDate = "15/03/2024";
+  std::uint32_t serverMilliseconds = 0;
+  std::uint16_t tableCharType = 1;
+  std::map<XBEHANDLE, std::string> statements;  // open statements and the SQL prepared on them
 };
 
 Engine& E();
