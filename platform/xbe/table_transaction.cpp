@@ -12,14 +12,18 @@ namespace xbe {
 
 void Table::JoinTransaction() {
   if (journal_) return;
-  RefuseWriteUnderForeignJournal(names_);
+  // Another handle of this table in the transaction holds the file lock for both: this one writes
+  // as if it held it too.
+  TableJournal* joined = transaction_ ? transaction_->JoinedJournal(names_) : nullptr;
+  if (!joined) RefuseWriteUnderForeignJournal(names_);
   if (!transaction_) return;
   // The whole table, not only the records written: a rollback puts back shared bytes too (index
   // pages, the memo file's free block, the record count), which no other writer may change.
   heldFileLock_ = fileLocked_;
-  LockFile();
+  if (joined && !exclusive_) fileLocked_ = true;
+  else LockFile();
   try {
-    TableJournal& journal = transaction_->JournalFor(names_);
+    TableJournal& journal = joined ? *joined : transaction_->JournalFor(names_);
     dbf_.Watch(journal.Watch(names_.hostPath, names_.windowsName));
     if (memo_) {
       const TableNames memo = MemoFileNames(names_, header_.Memo(), IsXdt());

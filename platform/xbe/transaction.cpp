@@ -39,6 +39,13 @@ TableJournal& Transaction::JournalFor(const TableNames& table) {
   return *journals_.back();
 }
 
+TableJournal* Transaction::JoinedJournal(const TableNames& table) {
+  const std::string path = JournalPath(table);
+  for (auto& j : journals_)
+    if (j->Path() == path) return j.get();
+  return nullptr;
+}
+
 void Transaction::Commit() {
   for (Table* t : attached_) t->Write();
   for (auto& j : journals_) j->SyncFiles();

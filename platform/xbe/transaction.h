@@ -31,6 +31,8 @@ class Transaction {
   void Detach(Table& table, RawFile keepOpen);
   // A new journal for a table that joins.
   TableJournal& JournalFor(const TableNames& table);
+  // The journal of a table another handle of it has joined with; null when none has.
+  TableJournal* JoinedJournal(const TableNames& table);
 
   // Pending records of the attached tables are written first. A failure before the commit point
   // leaves the transaction running; after it, the transaction is committed.

@@ -180,6 +180,7 @@ class TableJournal::FileWatch final : public WriteWatcher {
   void SyncFile() {
     if (own_.IsOpen()) own_.Sync();
   }
+  const std::string& HostPath() const { return hostPath_; }
 
  private:
   void Keep(std::uint64_t from, std::uint64_t to) {
@@ -293,6 +294,9 @@ TableJournal::TableJournal(const TableNames& table, const std::string& transacti
 TableJournal::~TableJournal() = default;
 
 WriteWatcher* TableJournal::Watch(const std::string& hostPath, const std::string& displayName) {
+  // Handles of one table share the watch of each file: what one kept, the other need not.
+  for (auto& w : watches_)
+    if (w->HostPath() == hostPath) return w.get();
   watches_.push_back(
       std::make_unique<FileWatch>(*this, static_cast<std::uint32_t>(watches_.size() + 1), hostPath, displayName));
   return watches_.back().get();

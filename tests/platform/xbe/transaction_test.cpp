@@ -14,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include "engine_fixture.h"
+#include "index_helpers.h"
 #include "platform/xbe/handles.h"
 #include "testsupport.h"
 
@@ -198,6 +199,32 @@ TEST_F(Transactions, ClosingInsideRollsBackAtDisconnect) {
   }
   EXPECT_EQ(Differences(Files(dir()), before), "");
   EXPECT_EQ(LockFromAnotherProcess(dir(), 2), 0);
+}
+
+// Two handles of one table write in one transaction (through the first one's file lock), and
+// the rollback puts back what both wrote.
+TEST_F(Transactions, HandlesOfOneTableShareTheTransaction) {
+  const auto before = Files(dir());
+  Connection c(dir().string());
+  XBEHANDLE first = OpenTable(c, "people"), second = OpenTable(c, "people");
+  for (XBEHANDLE t : {first, second}) OpenIndex(t, (dir() / "peonom.ntx").string());
+  XBE_OK(XbeBeginTransaction(c.handle()));
+  XBE_OK(XbeGotoRecord(first, 2));
+  XBE_OK(Set(first, "NOME", "Primeiro"));
+  XBE_OK(XbeWriteRecord(first));
+  XBE_OK(XbeGotoRecord(second, 3));
+  XBE_OK(Set(second, "NOME", "Segundo"));
+  XBE_OK(Set(second, "OBS", std::string(900, 's')));
+  XBE_OK(XbeWriteRecord(second));
+  XBE_OK(XbeAppendRecord(second));
+  XBE_OK(Set(second, "NOME", "Novo"));
+  XBE_OK(XbeWriteRecord(second));
+  EXPECT_EQ(LockFromAnotherProcess(dir(), 3), 9);
+  XBE_OK(XbeRollbackTransaction(c.handle()));
+  EXPECT_EQ(LockFromAnotherProcess(dir(), 3), 0);
+  XBE_OK(XbeCloseTable(first));
+  XBE_OK(XbeCloseTable(second));
+  EXPECT_EQ(Differences(Files(dir()), before), "");
 }
 
 // The same changes without a transaction write the same bytes; the journals are gone.
