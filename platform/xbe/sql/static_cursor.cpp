@@ -87,7 +87,7 @@ NewField InferredField(const std::vector<std::vector<SqlValue>>& rows, std::size
 
 NewField FieldFrom(const FieldDesc& base) {
   NewField f;
-  f.code = base.code;
+  f.code = base.code == kAutoInc ? kInteger : base.code;  // the result's values are given, not counted
   f.length = XdtFixedLength(base.code) != 0 ? 0 : base.length;
   f.decimals = base.code == kNumericText ? base.decimals : 0;
   if (IsMemoCode(base.code)) f.length = 0;
@@ -116,6 +116,12 @@ std::uint32_t MaterialiseResult(sqlite3_stmt* statement, const SqlSession& sessi
     const SqlTable* base = table ? session.Find(table) : nullptr;
     std::optional<std::size_t> field;
     if (base != nullptr && origin != nullptr) field = TableSchema(*base).Find(origin);
+    // A compound SELECT may bring longer texts under the first part's column.
+    if (field && IsCharacterCode(TableSchema(*base).fields[*field].code)) {
+      const std::uint32_t length = TableSchema(*base).fields[*field].length;
+      for (const auto& row : rows)
+        if (row[static_cast<std::size_t>(i)].bytes.size() > length) field.reset();
+    }
     NewField f = field ? FieldFrom(TableSchema(*base).fields[*field]) : InferredField(rows, static_cast<std::size_t>(i));
     f.name = FieldNameFor(sqlite3_column_name(statement, i), used);
     fields.push_back(std::move(f));

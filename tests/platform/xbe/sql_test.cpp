@@ -1,6 +1,5 @@
-// SQL statements over the reference tables: results against the dumps in expected/, writes that
-// keep every open order equal to a rebuild and reach other processes, cursors and errors.
-
+// SQL SELECTs over the reference tables: results against the dumps in expected/, searches
+// through open orders, live and static cursors.
 #include <algorithm>
 #include <functional>
 #include <map>
@@ -270,12 +269,17 @@ TEST(SqlCursors, OneTableWithoutGroupingGivesALiveCursorOfTheSameRows) {
   }
 }
 
-TEST(SqlCursors, AStaticCursorRefusesWritesAndLocksWith5064) {
+TEST(SqlCursors, AStaticCursorHoldsEveryValueWholeAndRefusesWritesAndLocksWith5064) {
   REQUIRE_FIXTURES();
   CopiedFolder copy("ntx");
   Statement s(copy.conn.handle());
-  const XBEHANDLE cursor = s.Run("SELECT cidade, COUNT(*) AS n FROM people GROUP BY cidade");
-  XBE_OK(XbeGotoTop(cursor));
+  // The second part's text is longer than NOME, the column's field.
+  const std::string longText(60, 'x');
+  const XBEHANDLE cursor = s.Run("SELECT nome, valor FROM people WHERE codigo = 248 UNION ALL SELECT '" + longText + "', 1.5");
+  EXPECT_EQ(Peek(cursor), 0);
+  XBE_OK(XbeGotoBottom(cursor));
+  EXPECT_EQ(FieldText(cursor, 1), longText);
+  EXPECT_EQ(FieldText(cursor, 2), "1.5");
   EXPECT_EQ(XbeLockRecord(cursor, 1), 5064u);
   EXPECT_EQ(XbeSetField(cursor, XBE_FIELD_ORDINAL(1), "X", 1), 5064u);
   EXPECT_EQ(XbeAppendRecord(cursor), 5064u);
