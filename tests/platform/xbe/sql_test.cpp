@@ -273,13 +273,19 @@ TEST(SqlCursors, AStaticCursorHoldsEveryValueWholeAndRefusesWritesAndLocksWith50
   REQUIRE_FIXTURES();
   CopiedFolder copy("ntx");
   Statement s(copy.conn.handle());
-  // The second part's text is longer than NOME, the column's field.
+  // The columns take the first part's fields, NOME (C40), VALOR (N12.2) and DATA, as far as the
+  // second part's values fit them.
   const std::string longText(60, 'x');
-  const XBEHANDLE cursor = s.Run("SELECT nome, valor FROM people WHERE codigo = 248 UNION ALL SELECT '" + longText + "', 1.5");
+  const XBEHANDLE cursor = s.Run("SELECT nome, valor, data, qtd FROM people WHERE codigo = 248 UNION ALL SELECT '" +
+                                 longText + "', 1.5, 'not a date', 123456789");
   EXPECT_EQ(Peek(cursor), 0);
   XBE_OK(XbeGotoBottom(cursor));
   EXPECT_EQ(FieldText(cursor, 1), longText);
-  EXPECT_EQ(FieldText(cursor, 2), "1.5");
+  EXPECT_EQ(FieldText(cursor, 2), "1.50");
+  EXPECT_EQ(TrimRight(FieldText(cursor, 3)), "not a date");
+  EXPECT_EQ(FieldText(cursor, 4), "123456789");
+  XBE_OK(XbeGotoTop(cursor));
+  EXPECT_EQ(TrimRight(FieldText(cursor, 3)), "1997-05-03");  // a character column now
   EXPECT_EQ(XbeLockRecord(cursor, 1), 5064u);
   EXPECT_EQ(XbeSetField(cursor, XBE_FIELD_ORDINAL(1), "X", 1), 5064u);
   EXPECT_EQ(XbeAppendRecord(cursor), 5064u);
