@@ -111,7 +111,7 @@ bool Fits(const FieldDesc& f, const SqlValue& v) {
 
 NewField FieldFrom(const FieldDesc& base) {
   NewField f;
-  f.code = base.code == kAutoInc ? kInteger : base.code;  // the result's values are given, not counted
+  f.code = base.code == kAutoInc ? static_cast<std::uint16_t>(kInteger) : base.code;  // the result's values are given, not counted
   f.length = XdtFixedLength(base.code) != 0 ? 0 : base.length;
   f.decimals = base.code == kNumericText ? base.decimals : 0;
   if (IsMemoCode(base.code)) f.length = 0;
@@ -138,15 +138,15 @@ std::uint32_t MaterialiseResult(sqlite3_stmt* statement, const SqlSession& sessi
     const char* table = sqlite3_column_table_name(statement, i);
     const char* origin = sqlite3_column_origin_name(statement, i);
     const SqlTable* base = table ? session.Find(table) : nullptr;
-    std::optional<std::size_t> field;
-    if (base != nullptr && origin != nullptr) field = TableSchema(*base).Find(origin);
-    // A compound SELECT may bring, under the first part's column, values its field cannot hold.
-    if (field) {
-      const FieldDesc& f = TableSchema(*base).fields[*field];
-      for (const auto& row : rows)
-        if (!Fits(f, row[static_cast<std::size_t>(i)])) field.reset();
+    // The field the column comes straight from; a compound SELECT may bring, under the first
+    // part's column, values that field cannot hold.
+    const FieldDesc* from = nullptr;
+    if (base != nullptr && origin != nullptr) {
+      if (const auto field = TableSchema(*base).Find(origin)) from = &TableSchema(*base).fields[*field];
     }
-    NewField f = field ? FieldFrom(TableSchema(*base).fields[*field]) : InferredField(rows, static_cast<std::size_t>(i));
+    for (const auto& row : rows)
+      if (from != nullptr && !Fits(*from, row[static_cast<std::size_t>(i)])) from = nullptr;
+    NewField f = from != nullptr ? FieldFrom(*from) : InferredField(rows, static_cast<std::size_t>(i));
     f.name = FieldNameFor(sqlite3_column_name(statement, i), used);
     fields.push_back(std::move(f));
   }

@@ -133,7 +133,9 @@ TEST(SqlSelect, SearchesThroughOpenOrdersFindWhatTheDumpHolds) {
     o.tableType = c.type;
     const XBEHANDLE t = OpenTable(copy.conn, c.table, o);
     ASSERT_NE(t, 0u);
-    if (*c.index) ASSERT_NE(OpenIndex(t, copy.conn.directory() + "\\" + c.index), 0u);
+    if (*c.index) {
+      ASSERT_NE(OpenIndex(t, copy.conn.directory() + "\\" + c.index), 0u);
+    }
     std::vector<uint32_t> expected;
     for (const DumpRecord& r : DumpRows(c.dump))
       if (!r.deleted && c.wanted(r.values)) expected.push_back(r.recno);
