@@ -51,7 +51,7 @@ struct ConnectionObject final : HandleObject {
   std::string user;
 };
 
-// What a cursor of an SQL statement holds beside its table: the restriction of a live cursor,
+// What a cursor of an SQL statement holds beside its table: the result order of a live cursor,
 // the temporary files of a static one.
 class SqlCursorResult {
  public:
