@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/xbe/dictionary/dictionary.h"
 #include "platform/xbe/table.h"
 
 struct sqlite3;
@@ -21,6 +22,8 @@ struct SqlTable;
 // Where a statement's tables come from and how they are opened.
 struct TableSource {
   std::string directory;
+  // On a dictionary connection: bare names it lists open from its stored paths with their types.
+  std::shared_ptr<xbe::dictionary::Dictionary> dictionary;
   TableType type = TableType::kNtx;
   CharType charType = CharType::kAnsi;
   LockType lockType = LockType::kCompatible;
