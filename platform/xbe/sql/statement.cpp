@@ -6,7 +6,10 @@
 #include <cstring>
 #include <set>
 
+#include "platform/rtl/paths.h"
+#include "platform/xbe/dictionary/dictionary.h"
 #include "platform/xbe/errors.h"
+#include "platform/xbe/handles.h"
 #include "platform/xbe/sql/char_collation.h"
 #include "platform/xbe/sql/param_markers.h"
 #include "platform/xbe/sql/result_cursors.h"
@@ -223,6 +226,15 @@ void StatementObject::Prepare(std::string_view text) {
   const NumberedText numbered = NumberMarkers(text);
   TableSource source;
   source.directory = directory_;
+  // A dictionary connection's tables: those it lists, and free tables beside the dictionary.
+  HandleObject* owner = Handles().Find(connection_);
+  if (owner != nullptr && owner->Kind() == HandleKind::kConnection) {
+    const auto& c = static_cast<const ConnectionObject&>(*owner);
+    if (c.dictionary) {
+      source.dictionary = c.dictionary;
+      source.directory = rtl::ExtractFileDir(c.dictionary->Path());
+    }
+  }
   source.type = static_cast<TableType>(options_.tableType);
   source.charType = static_cast<CharType>(options_.charType);
   source.lockType = static_cast<LockType>(options_.lockType);
@@ -292,6 +304,7 @@ std::uint32_t StatementObject::Execute(bool wantsCursor) {
       }
       if (rc != SQLITE_DONE) failed();
       affected_ = static_cast<std::uint32_t>(sqlite3_changes(p.Db()));
+      if (p.Session().LastAutoInc() != 0) lastAutoInc_ = p.Session().LastAutoInc();
       return 0;
     }
     if (!wantsCursor) {

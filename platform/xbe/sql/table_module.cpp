@@ -1,4 +1,5 @@
 #include "platform/xbe/sql/table_module.h"
+#include "platform/xbe/dictionary/dictionary.h"
 
 #include <sqlite3.h>
 
@@ -21,6 +22,7 @@ struct SqlTable : sqlite3_vtab {
   std::string sqlName;   // as the statement names it
   std::string fileName;  // Windows form, directory included
   std::string hostPath;
+  TableSource source;    // the session's, with a dictionary table's own type and character type
   Schema schema;         // as declared to the SQL engine
   std::unique_ptr<Table> writer;
   std::vector<std::shared_ptr<IndexFile>> writerFiles;  // go before the writer
@@ -80,7 +82,7 @@ std::unique_ptr<Table> OpenTable(const TableSource& source, const std::string& f
 }
 
 std::unique_ptr<Table> OpenChecked(SqlTable& t, bool readOnly) {
-  auto table = OpenTable(t.session->Source(), t.fileName, readOnly);
+  auto table = OpenTable(t.source, t.fileName, readOnly);
   if (!SameStructure(table->Fields(), t.schema))
     Fail(kStatementStale, "The structure of the table " + t.fileName +
                               " has changed since the statement was prepared; prepare the statement again.");
@@ -124,12 +126,20 @@ int Connect(sqlite3* db, void* aux, int argc, const char* const* argv, sqlite3_v
     t->sqlName = argv[2];
     // A name without a directory part lies in the connection's directory, as XbeOpenTable takes it.
     t->fileName = argv[2];
-    if (std::strpbrk(argv[2], "\\/:") == nullptr) {
+    t->source = session->Source();
+    std::optional<xbe::dictionary::TableEntry> listed;
+    if (t->source.dictionary && std::strpbrk(argv[2], "\\/:") == nullptr)
+      listed = t->source.dictionary->FindTable(argv[2]);
+    if (listed) {
+      t->fileName = t->source.dictionary->Resolve(listed->path);
+      t->source.type = listed->type;
+      t->source.charType = listed->charType;
+    } else if (std::strpbrk(argv[2], "\\/:") == nullptr) {
       std::string dir = session->Source().directory;
       if (!dir.empty() && dir.back() != '\\' && dir.back() != '/' && dir.back() != ':') dir += '\\';
       t->fileName = dir + argv[2];
     }
-    auto table = OpenTable(session->Source(), t->fileName, true);
+    auto table = OpenTable(t->source, t->fileName, true);
     t->schema = table->Fields();
     t->hostPath = table->Names().hostPath;
     table->Close();
@@ -408,6 +418,7 @@ int Update(sqlite3_vtab* vtab, int argc, sqlite3_value** argv, sqlite3_int64* ro
       StoreColumns(table, t, argc, argv, true);
       table.Write();
       *rowid = table.CurrentRecordNumber();
+      t.session->NoteAutoInc(table.LastAutoInc());
       return SQLITE_OK;
     }
     const auto recno = static_cast<std::uint32_t>(sqlite3_value_int64(argv[0]));

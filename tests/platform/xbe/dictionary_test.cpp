@@ -302,6 +302,33 @@ TEST_F(DictionaryTest, TableSearchWithoutPatternListsTheDictionaryTables) {
   EXPECT_NE(files[1].find("STOCK.dbf"), std::string::npos) << files[1];
 }
 
+// SQL on a dictionary connection names tables as the dictionary does, with their own types.
+TEST_F(DictionaryTest, SqlFindsListedTablesByTheirDictionaryNames) {
+  ASSERT_EQ(Connect("ANA", "s3nha"), 0u);
+  for (const char* name : {"PESSOAS", "ESTOQUE"}) {
+    SCOPED_TRACE(name);
+    const XBEHANDLE t = Open(name);
+    uint32_t visible = 0;
+    uint16_t eof = 0;
+    XBE_OK(XbeGotoTop(t));
+    for (XbeAtEOF(t, &eof); !eof; XbeAtEOF(t, &eof)) {
+      ++visible;
+      XBE_OK(XbeSkip(t, 1));
+    }
+    XBE_OK(XbeCloseTable(t));
+    XBEHANDLE statement = 0, cursor = 0;
+    XBE_OK(XbeCreateSQLStatement(conn, &statement));
+    const std::string sql = std::string("SELECT COUNT(*) AS n FROM ") + name;
+    ASSERT_EQ(XbeExecuteSQLDirect(statement, sql.c_str(), &cursor), 0u) << LastErrorText();
+    XBE_OK(XbeGotoTop(cursor));
+    std::string n = FieldText(cursor, 1);
+    n.erase(0, n.find_first_not_of(' '));
+    EXPECT_EQ(n, std::to_string(visible));
+    XBE_OK(XbeCloseTable(cursor));
+    XBE_OK(XbeCloseSQLStatement(statement));
+  }
+}
+
 TEST_F(DictionaryTest, EmptyDictionaryListsNothing) {
   const std::string empty = (tmp.path() / "vazio.xdd").string();
   Dictionary::Create(empty)->AddUser("ANA", "x");
