@@ -51,6 +51,13 @@ struct Engine {
   // Writes 0 into the handle XbeGetIndexHandle is given before it fails, as a careless engine
   // might; the layer must not depend on its engine leaving outputs alone.
   bool zeroHandleOnFailure = false;
+  // SQL statements: the handles created and not yet closed (the engine forgets a handle that a
+  // test erases here), what an execution answers, and the parameter values bound, by position.
+  std::vector<XBEHANDLE> statements;
+  bool executeGivesCursor = true;
+  std::uint16_t cursorLive = 1;
+  std::uint16_t cursorCharType = 1;
+  std::map<std::uint16_t, std::string> bound;
 };
 
 Engine& E();
