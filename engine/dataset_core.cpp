@@ -2,6 +2,7 @@
 // behaviour comes with later units of the layer.
 #include <cstdio>
 
+#include "engine/xbecnnct.h"
 #include "engine/xbedata.h"
 #include "platform/classes/classbuilder.h"
 #include "platform/classes/streams.h"
@@ -97,7 +98,8 @@ TXbeDataSet::~TXbeDataSet() {
   indexDefs_.reset();
   indexFiles_.reset();
   tableOptions_.reset();
-  xbeConnection_ = nullptr;  // connection components come with their own unit
+  if (xbeConnection_ != nullptr) xbeConnection_->UnregisterDataSet(this);
+  xbeConnection_ = nullptr;
   oldRecordBuffer_.clear();
   UnregisterDataSetComponent(this);
 }

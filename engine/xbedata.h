@@ -320,6 +320,23 @@ class TXbeDataSet : public db::TDataSet {
   // The directory for the engine; empty when none can be found.
   std::string ResolveDatabasePath() const;
 
+  // The connection component's side of the dataset (unit xbecnnct).
+  // Binds a connection component (none unbinds); refused while the dataset is active.
+  void SetXbeConnection(TXbeConnection* value);
+  // Drops the reference without telling the connection (the connection is going away).
+  void ForgetXbeConnection() { xbeConnection_ = nullptr; }
+  // Sent by the connection after it closed the dataset on its way to disconnect.
+  void SendConnectionClosing() { ConnectionClosing(); }
+  // The framework's cancel; it also ends key editing.
+  void CancelWithKey() { Cancel(); }
+  // A table bound to a dictionary connection reads its default index; other datasets do nothing.
+  virtual void ReadDictionaryDefaultIndex() {}
+  void SetEngineTableTypeValue(std::uint16_t type) { engineTableType_ = type; }
+  // The connection component that a DatabaseName names, by the preference rules; none when none.
+  TXbeConnection* FindConnectionNamed(const std::string& name) const;
+  // Whether the directory comes from the connection (DatabaseName empty or naming it).
+  bool UsesConnection() const;
+
   // Index files on the open table (for TXbeIndexFiles), and the field of a key segment.
   void OpenIndexFile(const std::string& fileName);
   void CloseIndexFile(const std::string& fileName);

@@ -1,4 +1,8 @@
 // The alias file "xbe.ini" and the binding of DatabaseName to a directory.
+#include <functional>
+
+#include "engine/xbecnnct.h"
+#include "platform/rtl/strutils.h"
 #include "engine/xbedata.h"
 #include "platform/rtl/files.h"
 #include "platform/rtl/inifile.h"
@@ -59,8 +63,12 @@ void TXbeDataSet::SetDatabaseName(const std::string& value) {
     ResolveDatabasePath();  // for its effect on TableType when a connection is bound
     return;
   }
-  // Connection components by name come with the connection unit; until then no list exists
-  // and the text is a directory or an alias.
+  if (TXbeConnection* connection = FindConnectionNamed(value)) {
+    databaseName_ = value;
+    cachedAliasPath_.clear();
+    SetXbeConnection(connection);
+    return;
+  }
   databaseName_ = value;
   cachedAliasPath_.clear();
   if (HasPathSeparator(value)) return;
@@ -72,13 +80,65 @@ void TXbeDataSet::SetDatabaseName(const std::string& value) {
   }
 }
 
+TXbeConnection* TXbeDataSet::FindConnectionNamed(const std::string& name) const {
+  classes::TThreadList<TXbeConnection>* list = ConnectionComponentList();
+  if (list == nullptr) return nullptr;
+  const std::uint32_t thread = CurrentThreadIdOf();
+  TXbeConnection* found = nullptr;
+  std::vector<TXbeConnection*>& items = list->LockList();
+  // The same owner and thread first, so that datasets of one form and thread keep to theirs.
+  const auto sameName = [&](const TXbeConnection* c) { return rtl::SameText(c->Name(), name); };
+  const std::function<bool(const TXbeConnection*)> passes[] = {
+      [&](const TXbeConnection* c) { return sameName(c) && c->Owner() == Owner() && c->CreatorThreadId() == thread; },
+      [&](const TXbeConnection* c) { return sameName(c) && c->CreatorThreadId() == thread; },
+      [&](const TXbeConnection* c) { return sameName(c) && c->Owner() == Owner(); },
+      [&](const TXbeConnection* c) {
+        return sameName(c) || (c->Owner() != nullptr && rtl::SameText(c->Owner()->Name() + "." + c->Name(), name));
+      }};
+  for (const auto& pass : passes) {
+    for (TXbeConnection* c : items)
+      if (c != nullptr && pass(c)) {
+        found = c;
+        break;
+      }
+    if (found != nullptr) break;
+  }
+  list->UnlockList();
+  return found;
+}
+
+void TXbeDataSet::SetXbeConnection(TXbeConnection* value) {
+  if (Active()) RaiseXbeError(this, "Table must not be Active.");
+  if (value != xbeConnection_) {
+    if (xbeConnection_ != nullptr) xbeConnection_->UnregisterDataSet(this);
+    if (value != nullptr) value->RegisterDataSet(this);
+  }
+  xbeConnection_ = value;
+  ResolveDatabasePath();  // for its effect on TableType
+}
+
+bool TXbeDataSet::UsesConnection() const {
+  if (databaseName_.empty()) return true;
+  if (xbeConnection_ == nullptr) return false;
+  if (rtl::SameText(databaseName_, xbeConnection_->Name())) return true;
+  const classes::TComponent* owner = xbeConnection_->Owner();
+  return owner != nullptr && rtl::SameText(databaseName_, owner->Name() + "." + xbeConnection_->Name());
+}
+
 std::string TXbeDataSet::ResolveDatabasePath() const {
   std::string result;
   if (!cachedAliasPath_.empty()) {
     result = cachedAliasPath_;
-  } else if (databaseName_.empty()) {
+  } else if (UsesConnection()) {
     // The bound connection's directory; without a connection there is none.
-    result.clear();
+    if (xbeConnection_ != nullptr) {
+      result = xbeConnection_->GetDataDirectory();
+      const std::uint8_t code = xbeConnection_->GetAliasTableType();
+      if (code >= 1 && code <= 3) {
+        const TXbeTableTypes type = code == 1 ? ttXbeCDX : code == 2 ? ttXbeNTX : ttXbeXDT;
+        if (type != tableType_) const_cast<TXbeDataSet*>(this)->SetTableType(type);
+      }
+    }
   } else if (HasPathSeparator(databaseName_)) {
     result = databaseName_;
   } else {
@@ -106,6 +166,10 @@ void TXbeDataSet::SetTableType(TXbeTableTypes value) {
     TXbeTableTypes aliasType;
     if (!HasPathSeparator(databaseName_) && ReadXbeIniAlias(databaseName_, path, aliasType) &&
         aliasType != value)
+      RaiseXbeError(this, "The table type must remain identical to the table type associated with the alias.");
+  } else if (xbeConnection_ != nullptr) {
+    const std::uint8_t code = xbeConnection_->GetAliasTableType();
+    if ((code == 3 && value != ttXbeXDT) || (code == 2 && value != ttXbeNTX) || (code == 1 && value != ttXbeCDX))
       RaiseXbeError(this, "The table type must remain identical to the table type associated with the alias.");
   }
   tableType_ = value;

@@ -1,6 +1,11 @@
 // The table component: published properties, opening the engine table and restructuring.
 #include "engine/xbetable.h"
+
+#include <cstring>
+
+#include "engine/xbecnnct.h"
 #include "platform/classes/classbuilder.h"
+#include "platform/rtl/strutils.h"
 
 const classes::TClassInfo& TXbeExtendedDataSet::StaticClassInfo() {
   static const auto info =
@@ -17,6 +22,7 @@ const classes::TClassInfo& TXbeExtendedTable::StaticClassInfo() {
 const classes::TClassInfo& TXbeTable::StaticClassInfo() {
   using T = TXbeTable;
   static const auto info = classes::TClassInfo::Make<T, TXbeExtendedTable>("TXbeTable", [](auto& c) {
+    c.Component("XbeConnection", &T::XbeConnection, &T::SetXbeConnection);
     c.Object("XbeTableOptions", [](T& t) -> TXbeTableOptions& { return t.XbeTableOptions(); });
     c.Object("FieldDefs", [](T& t) -> db::TFieldDefs& { return t.FieldDefs(); }).Stored(&T::StoreFieldDefs);
     c.Object("IndexDefs", [](T& t) -> db::TIndexDefs& { return t.IndexDefs(); }).Stored(&T::StoreIndexDefs);
@@ -53,9 +59,26 @@ void TXbeTable::SetTableName(const std::string& name) {
   if (Active()) RaiseXbeError(this, "Cannot perform this operation on an open dataset");
   if (!InState(classes::csReading) && name != TableName()) IndexFiles().Clear();
   SetTableNameValue(name);
-  // The dictionary default index is read only for a table bound to a dictionary connection;
-  // connection components come with their own unit.
+  ReadDictionaryDefaultIndex();
   NotifyPropertyChanged();
+}
+
+void TXbeTable::ReadDictionaryDefaultIndex() {
+  TXbeConnection* connection = XbeConnection();
+  if (connection == nullptr || !connection->IsDictionaryConnection()) return;
+  char buffer[201] = {};
+  std::uint16_t length = 200;
+  const XBERESULT result = XbeDDGetTableProperty(static_cast<XBEHANDLE>(connection->ConnectionHandle()),
+                                                 TableName().c_str(), XBE_DD_TABLE_DEFAULT_INDEX, buffer, &length);
+  if (result == 0) {
+    SetDictionaryDefaultIndex(std::string(buffer, strnlen(buffer, 200)));
+    if (IndexName() == "XBE_DEFAULT" || (IndexName().empty() && !InState(classes::csLoading))) {
+      SetActiveIndexKindValue(IndexKindDefault);
+      SetIndexNameValue("XBE_DEFAULT");
+    }
+  } else if (result == 5138) {
+    if (IndexName() == "XBE_DEFAULT") SetIndexName("");
+  }
 }
 
 void TXbeTable::SetExclusive(bool value) {
@@ -75,9 +98,21 @@ void TXbeTable::SetIndexCollationMismatch(TIndexCollationMismatchOptions value) 
 
 void TXbeTable::DefinitionsChanged(classes::TObject*) { storeDefs_ = true; }
 
-std::string TXbeTable::EngineTableName(const std::string& directory) const { return directory + "\\" + TableName(); }
+bool TXbeTable::OnDictionary() const {
+  return XbeConnection() != nullptr && XbeConnection()->IsDictionaryConnection();
+}
+
+std::string TXbeTable::EngineTableName(const std::string& directory) const {
+  return OnDictionary() ? TableName() : directory + "\\" + TableName();
+}
 
 XBEHANDLE TXbeTable::ConnectionHandleFor(const std::string& directory) {
+  if (TXbeConnection* connection = XbeConnection()) {
+    if (!connection->IsConnected()) connection->SetIsConnected(true);
+    const XBEHANDLE handle = static_cast<XBEHANDLE>(connection->ConnectionHandle());
+    if (handle == 0) RaiseXbeError(this, "Internal Error: invalid connection handle.");
+    return handle;
+  }
   TDynamicConnList* connections = ImplicitConnections();
   XBEHANDLE handle = connections ? connections->FindConnection(directory) : 0;
   if (handle == 0 && connections) handle = connections->AddConnection(directory);
@@ -94,6 +129,10 @@ XBEHANDLE TXbeTable::OpenTable() {
     options = 1;
   else if (ReadOnly())
     options = 2;
+  if (XbeConnection() != nullptr && XbeConnection()->ReadOnly()) {
+    options |= 2;
+    if (!InState(classes::csDesigning)) SetReadOnlyValue(true);  // stays after the close
+  }
   if (indexCollationMismatch_ == icmIgnore) options |= 512;
   if (indexCollationMismatch_ == icmReindex) options |= 256;
   const TXbeTableOptions& o = XbeTableOptions();
@@ -104,13 +143,24 @@ XBEHANDLE TXbeTable::OpenTable() {
   const std::string directory = ResolveDatabasePath();
   if (directory.empty())
     RaiseXbeError(this, "One of the DatabaseName property or the XbeConnection property must have a value.");
-  const std::string name = EngineTableName(directory);
+  std::string name = EngineTableName(directory);
+  const bool wasConnected = XbeConnection() == nullptr || XbeConnection()->IsConnected();
   const XBEHANDLE connection = ConnectionHandleFor(directory);
+  if (!wasConnected) name = EngineTableName(directory);
+  const bool dictionary = OnDictionary();
 
   XBEHANDLE handle = 0;
-  CheckXbeResult(this, XbeOpenTable(connection, name.c_str(), nullptr, EngineTableType(), charType, lockType, rights,
-                                    options, &handle));
+  XBERESULT result = XbeOpenTable(connection, name.c_str(), nullptr, dictionary ? 0 : EngineTableType(), charType,
+                                  lockType, rights, options, &handle);
+  if (result == 5132 && dictionary) {
+    // Not a table of the dictionary: a free table of its directory.
+    const std::string freeName = directory + "\\" + TableName();
+    result = XbeOpenTable(connection, freeName.c_str(), nullptr, EngineTableType(), charType, lockType, rights,
+                          options, &handle);
+  }
+  CheckXbeResult(this, result);
   try {
+    if (dictionary) AdoptDictionaryTableSettings(handle);
     if (!encryptionPassword_.empty()) {
       std::uint16_t encrypted = 0, enabled = 0;
       CheckXbeResult(this, XbeIsTableEncrypted(handle, &encrypted));
@@ -142,9 +192,22 @@ void TXbeTable::RestructureTable(const std::string& addFields, const std::string
     RaiseXbeError(this, "One of the DatabaseName property or the XbeConnection property must have a value.");
   const std::string name = EngineTableName(directory);
   const XBEHANDLE connection = ConnectionHandleFor(directory);
-  CheckXbeResult(this, XbeRestructureTable(connection, name.c_str(), nullptr, EngineTableType(), o.EngineCharType(),
+  const std::uint16_t tableType = OnDictionary() ? 0 : EngineTableType();
+  CheckXbeResult(this, XbeRestructureTable(connection, name.c_str(), nullptr, tableType, o.EngineCharType(),
                                            o.EngineLockType(), o.EngineRightsChecking(), addFields.c_str(),
                                            deleteFields.c_str(), changeFields.c_str()));
+}
+
+void TXbeTable::AdoptDictionaryTableSettings(XBEHANDLE handle) {
+  std::uint16_t type = 0;
+  CheckXbeResult(this, XbeGetTableType(handle, &type));
+  SetEngineTableTypeValue(type);
+  SetTableType(type == 2 ? ttXbeCDX : type == 1 ? ttXbeNTX : ttXbeXDT);
+  if (TableType() == ttXbeCDX || TableType() == ttXbeNTX) {
+    std::uint16_t charType = 0;
+    CheckXbeResult(this, XbeGetTableCharType(handle, &charType));
+    XbeTableOptions().SetXbeCharType(charType == 2 ? OEM : ANSI);
+  }
 }
 
 std::int32_t TXbeTable::GetLastAutoIncValue() {

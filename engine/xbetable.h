@@ -37,6 +37,7 @@ class TXbeTable : public TXbeExtendedTable {
                         const std::string& changeFields);
 
   std::int32_t GetLastAutoIncValue() override;
+  void ReadDictionaryDefaultIndex() override;
 
  protected:
   XBEHANDLE OpenTable() override;
@@ -50,6 +51,9 @@ class TXbeTable : public TXbeExtendedTable {
   bool StoreIndexDefs() const;
   XBEHANDLE ConnectionHandleFor(const std::string& directory);
   std::string EngineTableName(const std::string& directory) const;
+  bool OnDictionary() const;
+  // The table type and character type that the dictionary gives its table.
+  void AdoptDictionaryTableSettings(XBEHANDLE handle);
 
   TIndexCollationMismatchOptions indexCollationMismatch_ = icmError;
   std::string encryptionPassword_;

@@ -51,13 +51,21 @@ struct Engine {
   // Writes 0 into the handle XbeGetIndexHandle is given before it fails, as a careless engine
   // might; the layer must not depend on its engine leaving outputs alone.
   bool zeroHandleOnFailure = false;
-  // SQL statements: the handles created and not yet closed (the engine forgets a handle that a
-  // test erases here), what an execution answers, and the parameter values bound, by position.
-  std::vector<XBEHANDLE> statements;
-  bool executeGivesCursor = true;
-  std::uint16_t cursorLive = 1;
-  std::uint16_t cursorCharType = 1;
-  std::map<std::uint16_t, std::string> bound;
+  // Connections, their catalogue, SQL statements and the data dictionary (fake_xbe_conn.cpp).
+  std::string password;                      // XbeConnect60 refuses any other password when set
+  std::uint16_t connectionType = 1;
+  std::string serverName = "SERVIDOR";
+  std::vector<std::string> tableNames;       // what a table search finds, in order
+  std::vector<std::string> tableFiles;       // the second names of the two-name search
+  std::vector<std::string> dictionaryObjects;
+  std::string userGroups;                    // empty: the property has no value (5138)
+  std::map<std::string, std::string> defaultIndexes;  // dictionary table -> default index (else 5138)
+  std::string activeLinkInfo;
+  std::uint16_t activeLinks = 0;
+  std::string serverDate = "15/03/2024";
+  std::uint32_t serverMilliseconds = 0;
+  std::uint16_t tableCharType = 1;
+  std::map<XBEHANDLE, std::string> statements;  // open statements and the SQL prepared on them
 };
 
 Engine& E();

@@ -2,6 +2,9 @@
 // lifecycle, its stored form, its master and the provider support of the dataset core.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
+#include "engine/xbecnnct.h"
 #include "engine/xbequery.h"
 #include "fake_xbe.h"
 #include "platform/classes/classbuilder.h"
@@ -22,6 +25,24 @@ std::string MessageOf(F&& f) {
 }
 
 std::size_t Count(const std::string& function) { return fake::CallsOf(function).size(); }
+
+// The calls of the functions listed, each without its first argument (the statement handle).
+std::vector<std::string> CallsWithoutHandle(const std::vector<std::string>& functions) {
+  std::vector<std::string> out;
+  for (std::string call : fake::CallsAmong(functions)) {
+    const std::size_t open = call.find('('), comma = call.find(',', open);
+    out.push_back(comma == std::string::npos ? call : call.substr(0, open + 1) + call.substr(comma + 1));
+  }
+  return out;
+}
+
+// What position 1 of the statement received, as the engine logged it; empty when nothing.
+std::string BoundFirst() {
+  for (const std::string& call : fake::CallsAmong({"XbeSetString", "XbeSetDouble", "XbeSetLogical", "XbeSetJulian",
+                                                    "XbeSetMilliseconds", "XbeSetTimeStampRaw", "XbeSetBinary"}))
+    if (call.find("(1,") != std::string::npos) return call;
+  return "";
+}
 
 class QueryDouble : public ::testing::Test {
  protected:
@@ -136,7 +157,6 @@ TEST_F(QueryDouble, StatementOptionsInOrder) {
   };
   for (const Case& c : cases) {
     fake::Reset();
-    fake::E().executeGivesCursor = false;
     auto q = Query("DELETE FROM t");
     q->SetRequestLive(c.live);
     q->SetConstrained(c.constrained);
@@ -146,7 +166,7 @@ TEST_F(QueryDouble, StatementOptionsInOrder) {
     q->XbeTableOptions().SetXbeCharType(c.chars);
     q->SetSourceTableType(c.type);
     q->ExecSQL();
-    const auto calls = fake::CallsAmong({"XbeStmtSetTableLockType", "XbeStmtSetTableCharType", "XbeStmtSetTableRights",
+    const auto calls = CallsWithoutHandle({"XbeStmtSetTableLockType", "XbeStmtSetTableCharType", "XbeStmtSetTableRights",
                                          "XbeStmtSetTableReadOnly", "XbeStmtSetTableType", "XbeStmtConstrainUpdates",
                                          "XbeStmtReadAllColumns"});
     EXPECT_EQ(calls, c.calls);
@@ -154,44 +174,35 @@ TEST_F(QueryDouble, StatementOptionsInOrder) {
 }
 
 TEST_F(QueryDouble, ExecutionSequence) {
-  fake::E().executeGivesCursor = false;
   fake::E().recordCount = 3;
   auto q = Query("UPDATE t SET a = :a");
   q->Params().Items(0).SetAsInteger(5);
   q->ExecSQL();
   const std::vector<std::string> calls = fake::CallsAmong(
-      {"XbeConnect", "XbeCreateSQLStatement", "XbeStmtReadAllColumns", "XbePrepareSQL", "XbeSetString",
-       "XbeExecuteSQL", "XbeSqlPeekStatement", "XbeGetRecordCount", "XbeCloseTable"});
-  ASSERT_EQ(calls.size(), 7u);
-  EXPECT_EQ(calls[0], "XbeConnect('C:\\q\\ExecutionSequence')");
-  EXPECT_EQ(calls[1], "XbeCreateSQLStatement(100)");
-  EXPECT_EQ(calls[2], "XbeStmtReadAllColumns(2)");
-  EXPECT_EQ(calls[3], "XbePrepareSQL(101,'UPDATE t SET a = :a\r\n')");
-  EXPECT_EQ(calls[4], "XbeSetString(101,1,'5',1)");
-  EXPECT_EQ(calls[5], "XbeExecuteSQL(101)");
-  EXPECT_EQ(calls[6], "XbeGetRecordCount(101,2)");
+      {"XbeConnect", "XbeCreateSQLStatement", "XbePrepareSQL", "XbeSetString", "XbeExecuteSQL",
+       "XbeSqlPeekStatement", "XbeGetRecordCount", "XbeCloseTable"});
+  const std::vector<std::string> expected = {"XbeConnect('C:\\q\\ExecutionSequence')",
+                                             "XbeCreateSQLStatement(100)",
+                                             "XbePrepareSQL(101,'UPDATE t SET a = :a\r\n')",
+                                             "XbeSetString(1,'5',1)",
+                                             "XbeExecuteSQL(101,1)",
+                                             "XbeSqlPeekStatement()",
+                                             "XbeGetRecordCount(101,2)",
+                                             "XbeCloseTable(102)"};
+  EXPECT_EQ(calls, expected);
   EXPECT_EQ(q->AffectedRowCount(), 3);
   EXPECT_TRUE(q->Prepared());
+  EXPECT_FALSE(q->Active());
 
   // No count from the engine is no error.
   fake::E().failures["XbeGetRecordCount"] = 5117;
   q->ExecSQL();
   EXPECT_EQ(q->AffectedRowCount(), -1);
+  // Any other refusal is, and the cursor the execution made is not left open.
   fake::E().failures["XbeGetRecordCount"] = 5000;
+  const auto closes = Count("XbeCloseTable");
   EXPECT_EQ(MessageOf([&] { q->ExecSQL(); }), "Consulta: Error 5000: XbeGetRecordCount failed");
-}
-
-TEST_F(QueryDouble, OpenNeedsACursorAndExecSqlClosesOne) {
-  fake::E().executeGivesCursor = false;
-  auto q = Query("DELETE FROM t");
-  EXPECT_EQ(MessageOf([&] { q->Open(); }),
-            "Consulta: The SQL statement did not generate a cursor handle.  Use TXbeQuery.ExecSQL to execute SQL "
-            "statements that are not SELECT statements");
-  EXPECT_FALSE(q->Active());
-  fake::E().executeGivesCursor = true;
-  q->ExecSQL();
-  EXPECT_EQ(Count("XbeCloseTable"), 1u);
-  EXPECT_FALSE(q->Active());
+  EXPECT_EQ(Count("XbeCloseTable"), closes + 1);
 }
 
 TEST_F(QueryDouble, ParameterBindingByType) {
@@ -202,38 +213,36 @@ TEST_F(QueryDouble, ParameterBindingByType) {
   };
   const db::TDateTime noon = 0.5;
   const std::vector<Case> cases = {
-      {db::ftString, db::Variant(std::string("CURITIBA")), "XbeSetString:'CURITIBA',8"},
-      {db::ftInteger, db::Variant(42), "XbeSetString:'42',2"},
-      {db::ftSmallint, db::Variant(-3), "XbeSetString:'-3',2"},
-      {db::ftLargeint, db::Variant(std::int64_t{5000000000}), "XbeSetString:'5000000000',10"},
-      {db::ftMemo, db::Variant(std::string("texto")), "XbeSetString:'texto',5"},
-      {db::ftBoolean, db::Variant(true), "XbeSetLogical:1"},
-      {db::ftBoolean, db::Variant(false), "XbeSetLogical:0"},
-      {db::ftFloat, db::Variant(2.5), "XbeSetDouble:2.5"},
-      {db::ftCurrency, db::Variant(-1.25), "XbeSetDouble:-1.25"},
-      {db::ftDate, db::Variant::FromDateTime(0), "XbeSetJulian:2415019"},
-      {db::ftDate, db::Variant::FromDateTime(db::EncodeDate(2024, 3, 15) + noon), "XbeSetJulian:2460385"},
-      {db::ftTime, db::Variant::FromDateTime(noon), "XbeSetMilliseconds:43200000"},
-      {db::ftTime, db::Variant::FromDateTime(45000 + db::EncodeTime(0, 0, 1, 500)), "XbeSetMilliseconds:1500"},
-      {db::ftDateTime, db::Variant::FromDateTime(1 + noon), "XbeSetTimeStampRaw:2415020,43200000,8"},
-      {db::ftBlob, db::Variant::FromBytes({'a', 'b', 'c'}), "XbeSetBinary:6,3,0,'abc',3"},
-      {db::ftBytes, db::Variant::FromBytes({'z'}), "XbeSetBinary:6,1,0,'z',1"},
+      {db::ftString, db::Variant(std::string("CURITIBA")), "XbeSetString(1,'CURITIBA',8)"},
+      {db::ftInteger, db::Variant(42), "XbeSetString(1,'42',2)"},
+      {db::ftSmallint, db::Variant(-3), "XbeSetString(1,'-3',2)"},
+      {db::ftLargeint, db::Variant(std::int64_t{5000000000}), "XbeSetString(1,'5000000000',10)"},
+      {db::ftMemo, db::Variant(std::string("texto")), "XbeSetString(1,'texto',5)"},
+      {db::ftBoolean, db::Variant(true), "XbeSetLogical(1,1)"},
+      {db::ftBoolean, db::Variant(false), "XbeSetLogical(1,0)"},
+      {db::ftFloat, db::Variant(2.5), "XbeSetDouble(1,2.5)"},
+      {db::ftCurrency, db::Variant(-1.25), "XbeSetDouble(1,-1.25)"},
+      {db::ftDate, db::Variant::FromDateTime(0), "XbeSetJulian(1,2415019)"},
+      {db::ftDate, db::Variant::FromDateTime(db::EncodeDate(2024, 3, 15) + noon), "XbeSetJulian(1,2460385)"},
+      {db::ftTime, db::Variant::FromDateTime(noon), "XbeSetMilliseconds(1,43200000)"},
+      {db::ftTime, db::Variant::FromDateTime(45000 + db::EncodeTime(0, 0, 1, 500)), "XbeSetMilliseconds(1,1500)"},
+      {db::ftDateTime, db::Variant::FromDateTime(1 + noon), "XbeSetTimeStampRaw(1,2415020,43200000,8)"},
+      {db::ftBlob, db::Variant::FromBytes({'a', 'b', 'c'}), "XbeSetBinary(1,6,3,0,'abc',3)"},
+      {db::ftBytes, db::Variant::FromBytes({'z'}), "XbeSetBinary(1,6,1,0,'z',1)"},
       {db::ftOraBlob, db::Variant(std::string("x")), ""},
       {db::ftGuid, db::Variant(std::string("x")), ""},
   };
   for (const Case& c : cases) {
     fake::Reset();
-    fake::E().executeGivesCursor = false;
     auto q = Query("SELECT * FROM t WHERE a = :a");
     q->Params().Items(0).SetDataType(c.type);
     q->Params().Items(0).SetValue(c.value);
     q->ExecSQL();
-    EXPECT_EQ(fake::E().bound.count(1) ? fake::E().bound[1] : "", c.bound) << c.type;
+    EXPECT_EQ(BoundFirst(), c.bound) << c.type;
   }
 }
 
 TEST_F(QueryDouble, NullAndRefusedParameterTypes) {
-  fake::E().executeGivesCursor = false;
   auto q = Query("SELECT * FROM t WHERE a = :a AND b = :b");
   // A null parameter is bound empty whatever its type, ftUnknown too.
   q->Params().Items(1).SetDataType(db::ftDate);
@@ -335,23 +344,15 @@ TEST_F(QueryDouble, DatabaseNameIsRequired) {
   EXPECT_EQ(Count("XbeCreateSQLStatement"), 0u);
 }
 
-TEST_F(QueryDouble, LiveAndStaticCursors) {
-  struct Case {
-    std::uint16_t live, charType;
-    bool readOnly;
-    TXbeCharTypes chars;
-  };
-  for (const Case& c : {Case{1, 2, false, OEM}, Case{1, 1, false, ANSI}, Case{0, 2, true, ANSI}}) {
-    fake::Reset();
-    fake::E().fields = {{2, 4, 0, "CODCONV"}};
-    fake::E().cursorLive = c.live;
-    fake::E().cursorCharType = c.charType;
-    auto q = Query("SELECT * FROM t");
-    q->Open();
-    EXPECT_EQ(q->ReadOnly(), c.readOnly);
-    EXPECT_EQ(q->XbeTableOptions().XbeCharType(), c.chars);
-    EXPECT_EQ(Count("XbeGetTableCharType"), c.live == 1 ? 1u : 0u);
-  }
+TEST_F(QueryDouble, AStaticCursorIsReadOnly) {
+  auto q = Query("SELECT * FROM t");
+  q->XbeTableOptions().SetXbeCharType(OEM);
+  q->Open();
+  EXPECT_TRUE(q->ReadOnly());
+  EXPECT_FALSE(q->CanModify());
+  // Only a live cursor tells the character type of its table.
+  EXPECT_EQ(Count("XbeGetTableCharType"), 0u);
+  EXPECT_EQ(q->XbeTableOptions().XbeCharType(), OEM);
 }
 
 TEST_F(QueryDouble, IndexFilesOpenOnTheCursor) {
@@ -373,7 +374,6 @@ TEST_F(QueryDouble, IndexFilesOpenOnTheCursor) {
 }
 
 TEST_F(QueryDouble, LastAutoIncUsesTheStatementWhenNoCursorIsOpen) {
-  fake::E().executeGivesCursor = false;
   auto q = Query("INSERT INTO t VALUES (1)");
   q->ExecSQL();
   EXPECT_EQ(q->GetLastAutoIncValue(), 0);
@@ -467,14 +467,13 @@ TEST_F(QueryDouble, MasterGivesUnboundParametersAndRefusesCircles) {
   auto q = Query("SELECT * FROM t WHERE c = :CODCONV AND n = :nome");
   q->SetDataSource(&source);
   q->Params().Items(1).SetAsString("fixo");
-  fake::E().executeGivesCursor = false;
   q->ExecSQL();
   // The master's empty field makes an empty value of the field's type; the bound one stays.
   EXPECT_EQ(fake::E().written[1], "<empty>");
   EXPECT_EQ(q->Params().Items(0).DataType(), master.FieldByName("CODCONV")->DataType());
   EXPECT_FALSE(q->Params().Items(0).Bound());
   EXPECT_EQ(q->Params().Items(0).Name(), "CODCONV");
-  EXPECT_EQ(fake::E().bound[2], "XbeSetString:'fixo',4");
+  EXPECT_EQ(fake::CallsOf("XbeSetString"), std::vector<std::string>{"XbeSetString(2,'fixo',4)"});
 
   q->Params().Items(1).SetBound(false);
   EXPECT_NE(MessageOf([&] { q->ExecSQL(); }).find("nome"), std::string::npos);
@@ -623,6 +622,98 @@ TEST_F(QueryDouble, AttachCursor) {
   EXPECT_NE(MessageOf([&] { q.AttachCursor(556); }), "<no exception>");
   EXPECT_FALSE(q.Active());
   EXPECT_EQ(q.ActiveHandle(), 0xFFFFFFFFu);
+}
+
+// ---- with a connection component ---------------------------------------------------------
+
+TEST_F(QueryDouble, AConnectionComponentGivesTheStatementItsHandle) {
+  TXbeConnection connection(nullptr);
+  connection.SetName("Conexao");
+  connection.SetConnectPath("C:\\dados");
+  connection.SetReadOnly(true);
+  auto q = Query("SELECT * FROM t");
+  q->SetDatabaseName("Conexao");
+  ASSERT_EQ(q->XbeConnection(), &connection);
+  q->SetRequestLive(true);
+  q->Open();
+  EXPECT_TRUE(connection.IsConnected());
+  EXPECT_EQ(fake::CallsOf("XbeCreateSQLStatement"),
+            std::vector<std::string>{"XbeCreateSQLStatement(" + std::to_string(connection.ConnectionHandle()) + ")"});
+  EXPECT_EQ(Count("XbeConnect"), 0u);
+  // A read-only connection takes back the live cursor asked for.
+  EXPECT_EQ(CallsWithoutHandle({"XbeStmtSetTableReadOnly"}),
+            (std::vector<std::string>{"XbeStmtSetTableReadOnly(2)", "XbeStmtSetTableReadOnly(1)"}));
+
+  // Disconnecting closes the query and forgets the statement without closing it (the engine
+  // closes it with the connection).
+  const XBEHANDLE statement = q->StatementHandle();
+  connection.SetIsConnected(false);
+  EXPECT_FALSE(q->Active());
+  EXPECT_EQ(q->StatementHandle(), 0xFFFFFFFFu);
+  const auto closes = fake::CallsOf("XbeCloseSQLStatement");
+  EXPECT_EQ(std::count(closes.begin(), closes.end(), "XbeCloseSQLStatement(" + std::to_string(statement) + ")"), 0);
+
+  // The connection is set but DatabaseName is empty: still refused.
+  TXbeQuery bare(nullptr);
+  bare.SetName("Outra");
+  bare.SQL().SetText("SELECT * FROM t");
+  bare.SetXbeConnection(&connection);
+  bare.SetDatabaseName("");
+  EXPECT_EQ(MessageOf([&] { bare.Open(); }), "Outra: The DatabaseName property has not been assigned a value.");
+  bare.SetXbeConnection(nullptr);
+  q.reset();
+}
+
+TEST_F(QueryDouble, ProviderTransactionsGoThroughTheConnection) {
+  TXbeConnection connection(nullptr);
+  connection.SetName("Conexao");
+  connection.SetConnectPath("C:\\dados");
+  auto q = Query("SELECT * FROM t");
+  q->SetDatabaseName("Conexao");
+  // Disconnected: no transaction, and no error either.
+  EXPECT_FALSE(q->ProviderInTransaction());
+  EXPECT_NE(MessageOf([&] { q->ProviderStartTransaction(); }), "<no exception>");
+  connection.SetIsConnected(true);
+  q->ProviderStartTransaction();
+  EXPECT_TRUE(q->ProviderInTransaction());
+  q->ProviderEndTransaction(false);
+  EXPECT_FALSE(q->ProviderInTransaction());
+  q->ProviderStartTransaction();
+  q->ProviderEndTransaction(true);
+  EXPECT_EQ(fake::CallsAmong({"XbeBeginTransaction", "XbeCommitTransaction", "XbeRollbackTransaction"}).size(), 4u);
+  EXPECT_EQ(Count("XbeRollbackTransaction"), 1u);
+  EXPECT_EQ(Count("XbeCommitTransaction"), 1u);
+  q.reset();
+}
+
+TEST_F(QueryDouble, ProviderStatementsWithAndWithoutAResultSet) {
+  TXbeConnection connection(nullptr);
+  connection.SetName("Conexao");
+  connection.SetConnectPath("C:\\dados");
+  auto q = Query("SELECT * FROM t");
+  q->SetDatabaseName("Conexao");
+  q->XbeTableOptions().SetXbeCharType(OEM);
+  q->XbeTableOptions().SetXbeLockType(Compatible);
+  q->XbeTableOptions().SetXbeRightsCheck(false);
+  q->SetSourceTableType(ttXbeCDX);
+  fake::E().recordCount = 4;
+  EXPECT_EQ(q->ProviderExecuteStatement("DELETE FROM t", nullptr, nullptr), 4);
+  EXPECT_EQ(CallsWithoutHandle({"XbeStmtSetTableType", "XbeStmtSetTableCharType", "XbeStmtSetTableLockType",
+                                "XbeStmtSetTableRights"}),
+            (std::vector<std::string>{"XbeStmtSetTableType(2)", "XbeStmtSetTableCharType(2)",
+                                      "XbeStmtSetTableLockType(0)", "XbeStmtSetTableRights(2)"}));
+
+  db::TDataSet* result = nullptr;
+  EXPECT_EQ(q->ProviderExecuteStatement("SELECT * FROM t", nullptr, &result), 0);
+  ASSERT_NE(result, nullptr);
+  std::unique_ptr<db::TDataSet> owned(result);
+  auto* query = dynamic_cast<TXbeQuery*>(result);
+  ASSERT_NE(query, nullptr);
+  EXPECT_TRUE(query->Active());
+  EXPECT_EQ(query->Owner(), nullptr);
+  EXPECT_EQ(query->StatementHandle(), 0xFFFFFFFFu);  // the cursor came from the connection
+  owned.reset();
+  q.reset();
 }
 
 }  // namespace
