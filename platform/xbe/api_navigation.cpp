@@ -7,6 +7,7 @@
 #include "platform/xbe/api_support.h"
 #include "platform/xbe/index_order.h"
 #include "platform/xbe/settings.h"
+#include "platform/xbe/sql/statement_calls.h"
 
 using namespace xbe;
 
@@ -111,6 +112,7 @@ XBERESULT XbeGetKeyNum(XBEHANDLE handle, uint16_t, uint32_t* keyNumber) {
 XBERESULT XbeGetRecordCount(XBEHANDLE handle, uint16_t mode, uint32_t* count) {
   return Guarded([&] {
     Require(count, "count");
+    if (StatementAffectedRows(handle, mode, count)) return;
     CursorHandle& c = Handles().Cursor(handle);
     const std::uint16_t kind = mode & 3;
     Table& t = c.CursorTable();

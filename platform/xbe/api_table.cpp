@@ -5,6 +5,7 @@
 #include "platform/xbe/index_order.h"
 #include "platform/xbe/julian.h"
 #include "platform/xbe/key_record.h"
+#include "platform/xbe/sql/statement_calls.h"
 
 using namespace xbe;
 
@@ -276,6 +277,7 @@ XBERESULT XbeSetFieldRaw(XBEHANDLE table, XBEFIELD field, const void* data, uint
 
 XBERESULT XbeSetEmpty(XBEHANDLE table, XBEFIELD field) {
   return Guarded([&] {
+    if (SetStatementParameterEmpty(table, field)) return;
     Table& t = TableOf(table);
     if (IndexOrder* keys = KeyBuilder(table)) return SetKeyFieldEmpty(*keys, t, ResolveField(t, field));
     t.SetFieldEmpty(ResolveField(t, field));

@@ -6,7 +6,7 @@ std::uint32_t Registry::Add(std::unique_ptr<HandleObject> object) {
   for (;;) {
     const std::uint32_t h = next_;
     next_ = next_ >= 0x7FFFFFFEu ? 0x100 : next_ + 1;
-    if (objects_.count(h) || closedConnections_.count(h)) continue;
+    if (objects_.count(h) || closedConnections_.count(h) || closedStatements_.count(h)) continue;
     objects_.emplace(h, std::move(object));
     return h;
   }

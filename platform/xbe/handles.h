@@ -43,10 +43,20 @@ struct ConnectionObject final : HandleObject {
   std::string path;
 };
 
+// What a cursor of an SQL statement holds beside its table: the restriction of a live cursor,
+// the temporary files of a static one.
+class SqlCursorResult {
+ public:
+  virtual ~SqlCursorResult() = default;
+  virtual bool Live() const = 0;
+};
+
 struct TableObject final : CursorHandle {
   HandleKind Kind() const override { return HandleKind::kTable; }
   Table& CursorTable() override { return *table; }
   Order& CursorOrder() override { return table->Natural(); }
+  // Null for tables opened by name. Declared before `table`, so that it outlives it.
+  std::unique_ptr<SqlCursorResult> sqlResult;
   std::unique_ptr<Table> table;
   std::uint32_t connection = 0;
   // Handles of the index orders open on this table, in the engine's order; they are released
@@ -89,6 +99,14 @@ class Registry {
   // Connections once closed answer 5024 instead of "invalid handle".
   void MarkClosedConnection(std::uint32_t handle) { closedConnections_.insert(handle); }
   bool WasClosedConnection(std::uint32_t handle) const { return closedConnections_.count(handle) != 0; }
+  // Closed SQL statements answer 5106; their numbers are never reused either.
+  void MarkClosedStatement(std::uint32_t handle) { closedStatements_.insert(handle); }
+  bool WasClosedStatement(std::uint32_t handle) const { return closedStatements_.count(handle) != 0; }
+  // Every live object, in handle order (finding the other handles of a table).
+  template <class Visit>
+  void ForEach(Visit&& visit) const {
+    for (const auto& [h, o] : objects_) visit(h, *o);
+  }
 
   template <class T>
   T& Get(std::uint32_t handle, HandleKind kind) {
@@ -101,6 +119,7 @@ class Registry {
  private:
   std::map<std::uint32_t, std::unique_ptr<HandleObject>> objects_;
   std::set<std::uint32_t> closedConnections_;
+  std::set<std::uint32_t> closedStatements_;
   std::uint32_t next_ = 0x100;
 };
 

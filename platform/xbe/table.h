@@ -156,6 +156,11 @@ class Table {
   void UnlockFile();
   bool HoldsRecordLock(std::uint32_t recno) const { return lockedRecords_.count(recno) != 0; }
   const LockScheme& Locks() const { return *scheme_; }
+  // Every later write and lock fails with `code` and `text` (a materialised SQL result).
+  void RefuseChanges(std::uint32_t code, std::string text) {
+    refusalCode_ = code;
+    refusalText_ = std::move(text);
+  }
 
  private:
   enum class Pending { kNone, kEdit, kAppend };
@@ -223,6 +228,8 @@ class Table {
   std::set<std::uint32_t> lockedRecords_;
   bool fileLocked_ = false;
   std::uint32_t appendLock_ = 0;  // record locked by an append until it is written or cancelled
+  std::uint32_t refusalCode_ = 0;
+  std::string refusalText_;
 };
 
 }  // namespace xbe

@@ -122,6 +122,7 @@ std::uint32_t Table::RecordCrc() {
 }
 
 void Table::RequireWritable() const {
+  if (refusalCode_ != 0) Fail(refusalCode_, refusalText_);
   if (!writable_) Fail(kReadOnly, "The table " + names_.windowsName + " is open read-only.");
 }
 
@@ -430,6 +431,7 @@ void Table::LockRecord(std::uint32_t recno) {
     if (!cursor_.OnRecord()) Fail(kNoCurrentRecord, "");
     recno = cursor_.recno;
   }
+  if (refusalCode_ != 0) RequireWritable();
   if (exclusive_) return;
   RequireWritable();
   if (recno > RecordCount()) Fail(kRecordUnreachable, "");
@@ -452,6 +454,7 @@ void Table::UnlockRecord(std::uint32_t recno) {
 }
 
 void Table::LockFile() {
+  if (refusalCode_ != 0) RequireWritable();
   if (exclusive_ || fileLocked_) return;
   RequireWritable();
   const ByteRange r = scheme_->File();

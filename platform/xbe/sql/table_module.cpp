@@ -1,0 +1,423 @@
+#include "platform/xbe/sql/table_module.h"
+
+#include <sqlite3.h>
+
+#include <cctype>
+#include <filesystem>
+#include <limits>
+
+#include "platform/xbe/errors.h"
+#include "platform/xbe/handles.h"
+#include "platform/xbe/index_file.h"
+#include "platform/xbe/index_order.h"
+#include "platform/xbe/sql/field_values.h"
+#include "platform/xbe/sql/sql_errors.h"
+
+namespace xbe::sql {
+
+struct SqlTable : sqlite3_vtab {
+  SqlSession* session = nullptr;
+  std::string sqlName;   // as the statement names it
+  std::string fileName;  // Windows form, directory included
+  std::string hostPath;
+  Schema schema;         // as declared to the SQL engine
+  std::unique_ptr<Table> writer;
+  std::vector<std::shared_ptr<IndexFile>> writerFiles;  // go before the writer
+};
+
+namespace {
+
+struct SqlCursor : sqlite3_vtab_cursor {
+  std::unique_ptr<Table> table;
+  std::shared_ptr<IndexFile> file;
+  std::unique_ptr<IndexOrder> order;  // goes before its file
+  std::string key;                    // a seek's key: rows last while their key starts with it
+  bool eof = true;
+};
+
+// How xBestIndex tells xFilter to seek: the index file and the tag in idxStr.
+constexpr int kScan = 0;
+constexpr int kSeek = 1;
+
+std::string Upper(std::string_view s) {
+  std::string u(s);
+  for (char& c : u) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return u;
+}
+
+std::string Trim(std::string_view s) {
+  while (!s.empty() && s.front() == ' ') s.remove_prefix(1);
+  while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
+  return std::string(s);
+}
+
+bool SameStructure(const Schema& a, const Schema& b) {
+  if (a.fields.size() != b.fields.size()) return false;
+  for (std::size_t i = 0; i < a.fields.size(); ++i) {
+    const FieldDesc& x = a.fields[i];
+    const FieldDesc& y = b.fields[i];
+    if (Upper(x.name) != Upper(y.name) || x.code != y.code || x.length != y.length || x.decimals != y.decimals)
+      return false;
+  }
+  return true;
+}
+
+std::unique_ptr<Table> OpenTable(const TableSource& source, const std::string& fileName, bool readOnly) {
+  OpenRequest r;
+  r.name = fileName;
+  r.type = source.type;
+  r.charType = source.charType;
+  r.lockType = source.lockType;
+  r.rightsChecking = source.rightsChecking;
+  r.options = readOnly ? kOpenReadOnly : 0;
+  return Table::Open(r);
+}
+
+std::unique_ptr<Table> OpenChecked(SqlTable& t, bool readOnly) {
+  auto table = OpenTable(t.session->Source(), t.fileName, readOnly);
+  if (!SameStructure(table->Fields(), t.schema))
+    Fail(kStatementStale, "The structure of the table " + t.fileName +
+                              " has changed since the statement was prepared; prepare the statement again.");
+  return table;
+}
+
+// The index files open on the table in this process, by their Windows names.
+std::vector<std::shared_ptr<IndexFile>> OpenIndexFilesOf(const std::string& hostPath) {
+  std::vector<std::shared_ptr<IndexFile>> files;
+  Handles().ForEach([&](std::uint32_t, HandleObject& o) {
+    if (o.Kind() != HandleKind::kTable) return;
+    auto& t = static_cast<TableObject&>(o);
+    if (!SameFile(t.table->Names().hostPath, hostPath)) return;
+    for (const auto& f : t.indexFiles) {
+      bool known = false;
+      for (const auto& g : files) known = known || SameFile(g->HostPath(), f->HostPath());
+      if (!known) files.push_back(f);
+    }
+  });
+  return files;
+}
+
+int Failed(sqlite3_vtab* vtab, SqlSession* session) {
+  try {
+    throw;
+  } catch (const std::exception& e) {
+    sqlite3_free(vtab->zErrMsg);
+    vtab->zErrMsg = sqlite3_mprintf("%s", e.what());
+  } catch (...) {
+  }
+  session->Keep(std::current_exception());
+  return SQLITE_ERROR;
+}
+
+int Connect(sqlite3* db, void* aux, int argc, const char* const* argv, sqlite3_vtab** out, char** error) {
+  auto* session = static_cast<SqlSession*>(aux);
+  try {
+    if (argc < 3) Fail(kInvalidArgument, "No table name was given.");
+    auto t = std::make_unique<SqlTable>();
+    t->session = session;
+    std::string dir = session->Source().directory;
+    if (!dir.empty() && dir.back() != '\\' && dir.back() != '/' && dir.back() != ':') dir += '\\';
+    t->sqlName = argv[2];
+    t->fileName = dir + argv[2];
+    auto table = OpenTable(session->Source(), t->fileName, true);
+    t->schema = table->Fields();
+    t->hostPath = table->Names().hostPath;
+    table->Close();
+    std::string declaration = "CREATE TABLE x(";
+    for (std::size_t i = 0; i < t->schema.fields.size(); ++i)
+      declaration += (i ? ", " : "") + ColumnDeclaration(t->schema.fields[i]);
+    declaration += ")";
+    const int rc = sqlite3_declare_vtab(db, declaration.c_str());
+    if (rc != SQLITE_OK) FailNative(rc, sqlite3_errmsg(db));
+    session->Add(t.get());
+    *out = t.release();
+    return SQLITE_OK;
+  } catch (const std::exception& e) {
+    *error = sqlite3_mprintf("%s", e.what());
+    session->Keep(std::current_exception());
+    return SQLITE_ERROR;
+  }
+}
+
+int Disconnect(sqlite3_vtab* vtab) {
+  auto* t = static_cast<SqlTable*>(vtab);
+  t->session->Remove(t);
+  delete t;
+  return SQLITE_OK;
+}
+
+// An equality on a column that an open order has as its whole key becomes a seek in that order.
+int BestIndex(sqlite3_vtab* vtab, sqlite3_index_info* info) {
+  auto* t = static_cast<SqlTable*>(vtab);
+  info->idxNum = kScan;
+  info->estimatedCost = 1e6;
+  try {
+    const auto files = OpenIndexFilesOf(t->hostPath);
+    for (int c = 0; c < info->nConstraint; ++c) {
+      const auto& k = info->aConstraint[c];
+      if (!k.usable || k.op != SQLITE_INDEX_CONSTRAINT_EQ || k.iColumn < 0) continue;
+      const FieldDesc& field = t->schema.fields[static_cast<std::size_t>(k.iColumn)];
+      if (!IsCharacterCode(field.code) && field.code != kNumericText && field.code != kDate) continue;
+      for (const auto& f : files) {
+        for (const auto& tag : f->Tags()) {
+          const auto& o = tag.order->Info();
+          // A unique order holds one record per key: it cannot find every equal row.
+          if (o.unique || !o.forExpression.empty() || Upper(Trim(o.keyExpression)) != Upper(field.name)) continue;
+          info->idxNum = kSeek;
+          info->idxStr = sqlite3_mprintf("%d\t%s\t%s", k.iColumn, o.name.c_str(), f->WindowsPath().c_str());
+          info->needToFreeIdxStr = 1;
+          info->aConstraintUsage[c].argvIndex = 1;
+          info->aConstraintUsage[c].omit = 0;  // the SQL engine checks the rows the seek finds
+          info->estimatedCost = 10;
+          info->estimatedRows = 10;
+          return SQLITE_OK;
+        }
+      }
+    }
+  } catch (...) {
+    // Without the open orders the table is scanned.
+  }
+  return SQLITE_OK;
+}
+
+int Open(sqlite3_vtab*, sqlite3_vtab_cursor** out) {
+  *out = new SqlCursor();
+  return SQLITE_OK;
+}
+
+int Close(sqlite3_vtab_cursor* cursor) {
+  delete static_cast<SqlCursor*>(cursor);
+  return SQLITE_OK;
+}
+
+// Positions a seek on the key of `value`; false when no order can take it (the table is then
+// scanned instead). `spec` is "column<TAB>tag<TAB>index file".
+bool StartSeek(SqlCursor& c, const SqlTable& t, std::string_view spec, sqlite3_value* value) {
+  const std::size_t tab1 = spec.find('\t');
+  const std::size_t tab2 = tab1 == std::string_view::npos ? tab1 : spec.find('\t', tab1 + 1);
+  if (tab2 == std::string_view::npos) return false;
+  const std::size_t column = static_cast<std::size_t>(std::atoi(std::string(spec.substr(0, tab1)).c_str()));
+  const std::string tagName(spec.substr(tab1 + 1, tab2 - tab1 - 1));
+  const std::string fileName(spec.substr(tab2 + 1));
+  if (column >= t.schema.fields.size()) return false;
+  const FieldDesc& field = t.schema.fields[column];
+  try {
+    if (!c.file || c.file->WindowsPath() != fileName || !c.order || c.order->Info().name != tagName) {
+      c.order.reset();
+      c.file = IndexFile::Open(*c.table, fileName);
+      for (std::size_t i = 0; i < c.file->Tags().size() && !c.order; ++i)
+        if (c.file->Tags()[i].order->Info().name == tagName) c.order = std::make_unique<IndexOrder>(*c.file, i);
+    }
+    if (!c.order) return false;
+    const SqlValue v = SqlValue::From(value);
+    if (v.IsNull()) {  // nothing equals NULL
+      c.eof = true;
+      return true;
+    }
+    std::string text = v.AsText();
+    if (IsCharacterCode(field.code)) {
+      while (!text.empty() && text.back() == ' ') text.pop_back();
+    } else if (field.code == kDate) {
+      text = StorageDateText(text);
+    }
+    c.key = c.order->KeyFromText(text);
+  } catch (const std::exception&) {
+    c.order.reset();
+    c.file.reset();
+    return false;
+  }
+  Table& table = *c.table;
+  c.eof = !table.SettleOn(*c.order, c.order->SeekPosition(c.key, false), true) ||
+          !c.order->CurrentKeyStartsWith(table.CurrentView(), c.key);
+  return true;
+}
+
+int Filter(sqlite3_vtab_cursor* cursor, int idxNum, const char* idxStr, int argc, sqlite3_value** argv) {
+  auto& c = *static_cast<SqlCursor*>(cursor);
+  auto* t = static_cast<SqlTable*>(cursor->pVtab);
+  try {
+    if (!c.table) c.table = OpenChecked(*t, true);
+    if (idxNum == kSeek && argc == 1 && StartSeek(c, *t, idxStr ? idxStr : "", argv[0])) return SQLITE_OK;
+    c.order.reset();
+    c.file.reset();
+    c.key.clear();
+    c.table->GotoTop(c.table->Natural());
+    c.eof = c.table->CursorState().eof;
+    return SQLITE_OK;
+  } catch (...) {
+    return Failed(cursor->pVtab, t->session);
+  }
+}
+
+int Next(sqlite3_vtab_cursor* cursor) {
+  auto& c = *static_cast<SqlCursor*>(cursor);
+  try {
+    Table& table = *c.table;
+    if (c.order) {
+      table.Skip(*c.order, 1);
+      c.eof = table.CursorState().eof || !c.order->CurrentKeyStartsWith(table.CurrentView(), c.key);
+    } else {
+      table.Skip(table.Natural(), 1);
+      c.eof = table.CursorState().eof;
+    }
+    return SQLITE_OK;
+  } catch (...) {
+    return Failed(cursor->pVtab, static_cast<SqlTable*>(cursor->pVtab)->session);
+  }
+}
+
+int Eof(sqlite3_vtab_cursor* cursor) { return static_cast<SqlCursor*>(cursor)->eof ? 1 : 0; }
+
+int Column(sqlite3_vtab_cursor* cursor, sqlite3_context* context, int column) {
+  auto& c = *static_cast<SqlCursor*>(cursor);
+  // An UPDATE asks for the columns it does not change only to pass them back unchanged.
+  if (sqlite3_vtab_nochange(context)) return SQLITE_OK;
+  try {
+    FieldValue(*c.table, static_cast<std::size_t>(column)).Result(context);
+    return SQLITE_OK;
+  } catch (...) {
+    return Failed(cursor->pVtab, static_cast<SqlTable*>(cursor->pVtab)->session);
+  }
+}
+
+int Rowid(sqlite3_vtab_cursor* cursor, sqlite3_int64* rowid) {
+  *rowid = static_cast<SqlCursor*>(cursor)->table->CurrentRecordNumber();
+  return SQLITE_OK;
+}
+
+Table& Writer(SqlTable& t) {
+  if (t.writer) return *t.writer;
+  auto table = OpenChecked(t, false);
+  std::vector<std::shared_ptr<IndexFile>> files;
+  if (auto structural = IndexFile::OpenStructural(*table)) files.push_back(structural);
+  for (const auto& open : OpenIndexFilesOf(t.hostPath)) {
+    bool known = false;
+    for (const auto& f : files) known = known || SameFile(f->HostPath(), open->HostPath());
+    if (!known) files.push_back(IndexFile::Open(*table, open->WindowsPath()));
+  }
+  t.writer = std::move(table);
+  t.writerFiles = std::move(files);
+  return *t.writer;
+}
+
+// Stores the columns a statement gives (argv[2] onwards) into the pending record; columns the
+// statement leaves as they are, and values equal to the stored ones, are not written again.
+void StoreColumns(Table& table, const SqlTable& t, int argc, sqlite3_value** argv, bool fresh) {
+  for (int i = 2; i < argc; ++i) {
+    const std::size_t field = static_cast<std::size_t>(i - 2);
+    if (field >= t.schema.fields.size() || sqlite3_value_nochange(argv[i])) continue;
+    const SqlValue v = SqlValue::From(argv[i]);
+    if (fresh ? v.IsNull() : [&] {
+          const SqlValue old = FieldValue(table, field);
+          return old.kind == v.kind && old.integer == v.integer && old.real == v.real && old.bytes == v.bytes;
+        }())
+      continue;
+    StoreValue(table, field, v);
+  }
+}
+
+int Update(sqlite3_vtab* vtab, int argc, sqlite3_value** argv, sqlite3_int64* rowid) {
+  auto& t = *static_cast<SqlTable*>(vtab);
+  Table* writer = nullptr;
+  try {
+    Table& table = Writer(t);
+    writer = &table;
+    if (argc == 1) {
+      const auto recno = static_cast<std::uint32_t>(sqlite3_value_int64(argv[0]));
+      if (!table.GotoRecord(recno)) Fail(kRecordUnreachable, "");
+      table.Delete();
+      table.Write();  // now, while the index files are there to follow
+      return SQLITE_OK;
+    }
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL) {
+      if (sqlite3_value_type(argv[1]) != SQLITE_NULL)
+        Fail(kInvalidArgument, "Record numbers are given by the table " + t.fileName + "; an insert cannot set one.");
+      table.Append();
+      StoreColumns(table, t, argc, argv, true);
+      table.Write();
+      *rowid = table.CurrentRecordNumber();
+      return SQLITE_OK;
+    }
+    const auto recno = static_cast<std::uint32_t>(sqlite3_value_int64(argv[0]));
+    if (sqlite3_value_int64(argv[1]) != sqlite3_value_int64(argv[0]))
+      Fail(kInvalidArgument, "The record numbers of the table " + t.fileName + " cannot be changed.");
+    if (!table.GotoRecord(recno)) Fail(kRecordUnreachable, "");
+    StoreColumns(table, t, argc, argv, false);
+    table.Write();
+    return SQLITE_OK;
+  } catch (...) {
+    if (writer != nullptr) {
+      try {
+        writer->Cancel();
+      } catch (...) {
+      }
+    }
+    return Failed(vtab, t.session);
+  }
+}
+
+sqlite3_module MakeModule() {
+  sqlite3_module m{};
+  m.iVersion = 2;
+  m.xCreate = Connect;
+  m.xConnect = Connect;
+  m.xBestIndex = BestIndex;
+  m.xDisconnect = Disconnect;
+  m.xDestroy = Disconnect;
+  m.xOpen = Open;
+  m.xClose = Close;
+  m.xFilter = Filter;
+  m.xNext = Next;
+  m.xEof = Eof;
+  m.xColumn = Column;
+  m.xRowid = Rowid;
+  m.xUpdate = Update;
+  return m;
+}
+
+const sqlite3_module kModule = MakeModule();
+
+}  // namespace
+
+void SqlSession::EndExecution() {
+  for (SqlTable* t : tables_) {
+    if (!t->writer) continue;
+    std::unique_ptr<Table> writer = std::move(t->writer);
+    std::vector<std::shared_ptr<IndexFile>> files = std::move(t->writerFiles);
+    writer->Close();  // with its index files still following it
+  }
+}
+
+const SqlTable* SqlSession::Find(std::string_view sqlName) const {
+  for (const SqlTable* t : tables_)
+    if (Upper(t->sqlName) == Upper(sqlName)) return t;
+  return nullptr;
+}
+
+const std::string& TableFileName(const SqlTable& table) { return table.fileName; }
+const Schema& TableSchema(const SqlTable& table) { return table.schema; }
+
+void RegisterTableModule(sqlite3* db, SqlSession* session) {
+  const int rc = sqlite3_create_module_v2(db, "xbe_table", &kModule, session, nullptr);
+  if (rc != SQLITE_OK) FailFrom(db);
+}
+
+void DeclareTable(sqlite3* db, std::string_view name) {
+  std::string quoted = "\"";
+  for (char c : name) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
+  quoted += '"';
+  const std::string sql = "CREATE VIRTUAL TABLE " + quoted + " USING xbe_table";
+  char* message = nullptr;
+  const int rc = sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &message);
+  const std::string text = message ? message : "";
+  sqlite3_free(message);
+  if (rc != SQLITE_OK) FailNative(rc, text);
+}
+
+bool SameFile(const std::string& a, const std::string& b) {
+  if (a == b) return true;
+  std::error_code ec;
+  return std::filesystem::equivalent(a, b, ec) && !ec;
+}
+
+}  // namespace xbe::sql
