@@ -183,7 +183,8 @@ class TXbeConnection : public classes::TComponent {
                             bool keepStatement, XBEHANDLE* cursor);
   XBEHANDLE PrepareStatement(const StatementOptions* options, const std::string& sql, bool keepStatement,
                              bool wantsCursor);
-  TStmtInfo& FindOrAddCachedStatement(const std::string& sql);
+  // The position of the statement's entry in the cache, added (unprepared) when absent.
+  std::size_t FindOrAddCachedStatement(const std::string& sql);
   void BindStatementParams(XBEHANDLE statement, const db::TParams& params);
 
   std::string aliasName_;

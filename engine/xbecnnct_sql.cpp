@@ -43,13 +43,14 @@ std::int32_t StatementTextHash(const std::string& text) {
   return static_cast<std::int32_t>(hash);
 }
 
-TStmtInfo& TXbeConnection::FindOrAddCachedStatement(const std::string& sql) {
+std::size_t TXbeConnection::FindOrAddCachedStatement(const std::string& sql) {
   if (!statementCache_) statementCache_ = std::make_unique<std::vector<TStmtInfo>>();
+  std::vector<TStmtInfo>& cache = *statementCache_;
   const std::int32_t hash = StatementTextHash(sql);
-  for (TStmtInfo& entry : *statementCache_)
-    if (entry.Hash == hash && rtl::SameText(entry.SQL, sql)) return entry;
-  statementCache_->push_back(TStmtInfo{hash, 0, std::string()});
-  return statementCache_->back();
+  for (std::size_t i = 0; i < cache.size(); ++i)
+    if (cache[i].Hash == hash && rtl::SameText(cache[i].SQL, sql)) return i;
+  cache.push_back(TStmtInfo{hash, 0, std::string()});
+  return cache.size() - 1;
 }
 
 void TXbeConnection::CloseCachedStatements() {
@@ -64,9 +65,10 @@ void TXbeConnection::CloseCachedStatements() {
 
 XBEHANDLE TXbeConnection::PrepareStatement(const StatementOptions* options, const std::string& sql,
                                            bool keepStatement, bool wantsCursor) {
+  std::size_t entry = 0;
   if (keepStatement) {
-    const TStmtInfo& entry = FindOrAddCachedStatement(sql);
-    if (entry.Statement != 0) return entry.Statement;
+    entry = FindOrAddCachedStatement(sql);
+    if ((*statementCache_)[entry].Statement != 0) return (*statementCache_)[entry].Statement;
   }
   XBEHANDLE statement = 0;
   CheckXbeResult(nullptr, XbeCreateSQLStatement(handle_, &statement));
@@ -83,13 +85,12 @@ XBEHANDLE TXbeConnection::PrepareStatement(const StatementOptions* options, cons
     // Not cached yet: nobody else would close it, and an empty cache entry would be closed
     // as handle 0 at the next disconnect.
     XbeCloseSQLStatement(statement);
-    if (keepStatement) std::erase_if(*statementCache_, [](const TStmtInfo& e) { return e.Statement == 0; });
+    if (keepStatement) statementCache_->erase(statementCache_->begin() + static_cast<std::ptrdiff_t>(entry));
     throw;
   }
   if (keepStatement) {
-    TStmtInfo& entry = FindOrAddCachedStatement(sql);
-    entry.SQL = sql;
-    entry.Statement = statement;
+    (*statementCache_)[entry].SQL = sql;
+    (*statementCache_)[entry].Statement = statement;
   }
   return statement;
 }

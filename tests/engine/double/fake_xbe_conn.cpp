@@ -208,8 +208,10 @@ XBERESULT XbeSetTimeStampRaw(XBEHANDLE, XBEFIELD f, const void* stamp, uint32_t 
 }
 XBERESULT XbeSetBinary(XBEHANDLE, XBEFIELD f, uint16_t type, uint32_t total, uint32_t offset, const void* data,
                        uint32_t length) {
-  FAKE(XbeSetBinary, Ordinal(f), type, total, offset,
-       std::string(static_cast<const char*>(data), length).c_str(), length);
+  std::string bytes(static_cast<const char*>(data), length);
+  for (char& c : bytes)
+    if (c == '\0') c = '.';
+  FAKE(XbeSetBinary, Ordinal(f), type, total, offset, bytes.c_str(), length);
   return 0;
 }
 
@@ -231,8 +233,9 @@ XBERESULT XbeDDFindNextObject(XBEHANDLE, XBEHANDLE find, char* name, uint16_t* l
   return PutText(E().dictionaryObjects[next++], name, length);
 }
 XBERESULT XbeDDFindClose(XBEHANDLE, XBEHANDLE find) { FAKE(XbeDDFindClose, find); return 0; }
-XBERESULT XbeDDGetTableProperty(XBEHANDLE, const char* table, uint16_t property, void* buffer, uint16_t* length) {
+XBERESULT XbeDDGetTableProperty(XBEHANDLE c, const char* table, uint16_t property, void* buffer, uint16_t* length) {
   FAKE(XbeDDGetTableProperty, table, property, *length);
+  if (c == 0) return Answer(6001, "invalid handle");
   auto it = E().defaultIndexes.find(table);
   if (it == E().defaultIndexes.end()) return Answer(5138, "no value");
   return PutText(it->second, static_cast<char*>(buffer), length);
