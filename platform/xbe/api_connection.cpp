@@ -115,15 +115,6 @@ XBERESULT XbeGetServerName(XBEHANDLE connection, char* name, uint16_t* length) {
   return Guarded([&] { PutText(ConnectionOf(connection).path, name, length); });
 }
 
-XBERESULT XbeBeginTransaction(XBEHANDLE connection) {
-  return Guarded([&] {
-    ConnectionOf(connection);
-    Fail(kUnsupported, "Transactions are not supported on local tables.");
-  });
-}
-XBERESULT XbeCommitTransaction(XBEHANDLE connection) { return XbeBeginTransaction(connection); }
-XBERESULT XbeRollbackTransaction(XBEHANDLE connection) { return XbeBeginTransaction(connection); }
-
 XBERESULT XbeFindFirstTable(XBEHANDLE connection, const char* pattern, char* name, uint16_t* length,
                             XBEHANDLE* search) {
   return FindFirst(connection, pattern, name, length, nullptr, nullptr, search);

@@ -63,6 +63,8 @@ XBERESULT OpenTableHandle(const OpenRequest& request, XBEHANDLE connection, XBEH
     auto object = std::make_unique<TableObject>();
     object->table = Table::Open(request);
     object->connection = connection;
+    if (HandleObject* c = Handles().Find(connection); c && c->Kind() == HandleKind::kConnection)
+      if (auto& tx = static_cast<ConnectionObject&>(*c).transaction) tx->Attach(*object->table);
     // A CDX table's structural index opens with it.
     std::shared_ptr<IndexFile> structural = IndexFile::OpenStructural(*object->table);
     TableObject& t = *object;

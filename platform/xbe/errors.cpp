@@ -33,6 +33,7 @@ std::string_view DescriptionOf(std::uint32_t code) {
     case kNotLocked: return "The record is not locked.";
     case kIndexNotFound: return "Index order not found.";
     case kExpressionError: return "Invalid expression.";
+    case kTransactionState: return "The transaction call does not fit the connection's transaction state.";
     case kNotCustom: return "The index is not a custom index.";
     default: return "Unknown error.";
   }

@@ -43,6 +43,7 @@ enum Code : std::uint32_t {
   kNotLocked = 6016,
   kIndexNotFound = 6017,
   kExpressionError = 6018,
+  kTransactionState = 6019,
 };
 
 // The fixed description of a code, without the "Error <code>: " prefix.

@@ -41,6 +41,10 @@ CursorHandle& Registry::Cursor(std::uint32_t handle) {
   return c;
 }
 
+void Registry::ForEach(const std::function<void(std::uint32_t, HandleObject&)>& visit) {
+  for (auto& [h, o] : objects_) visit(h, *o);
+}
+
 void OrderObject::Prepare() { file->Refresh(); }
 
 Registry& Handles() {

@@ -2,6 +2,7 @@
 // below 0x80000000 and are unique across kinds; a stale or foreign number is an error.
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -14,6 +15,7 @@
 #include "platform/xbe/order.h"
 #include "platform/xbe/table.h"
 #include "platform/xbe/table_filters.h"
+#include "platform/xbe/transaction.h"
 
 namespace xbe {
 
@@ -41,6 +43,8 @@ class CursorHandle : public HandleObject {
 struct ConnectionObject final : HandleObject {
   HandleKind Kind() const override { return HandleKind::kConnection; }
   std::string path;
+  std::unique_ptr<Transaction> transaction;  // while one runs
+  const TransactionFaults* transactionFaults = nullptr;  // tests only
 };
 
 // What a cursor of an SQL statement holds beside its table: the restriction of a live cursor,
@@ -115,6 +119,7 @@ class Registry {
     return static_cast<T&>(*o);
   }
   CursorHandle& Cursor(std::uint32_t handle);
+  void ForEach(const std::function<void(std::uint32_t, HandleObject&)>& visit);
 
  private:
   std::map<std::uint32_t, std::unique_ptr<HandleObject>> objects_;

@@ -11,6 +11,7 @@
 #include "platform/xbe/table.h"
 #include "platform/xbe/table_files.h"
 #include "platform/xbe/table_filters.h"
+#include "platform/xbe/transaction_journal.h"
 
 namespace xbe {
 
@@ -28,12 +29,14 @@ class ChangeJournal final : public index::BlockFile {
       --*failAfter_;
     }
     if (active_ && offset < size_) Keep(offset, std::min<std::uint64_t>(n, size_ - offset));
+    if (watcher_) watcher_->BeforeWrite(offset, n);
     f_->Write(offset, data, n);
   }
   std::uint64_t Size() override { return f_->Size(); }
   index::FileMark Mark() override { return f_->Mark(); }
   void Truncate(std::uint64_t size) override {
     if (active_ && size < size_) Keep(size, size_ - size);
+    if (watcher_) watcher_->BeforeTruncate(size);
     f_->Truncate(size);
   }
   void Sync() override { f_->Sync(); }
@@ -58,6 +61,8 @@ class ChangeJournal final : public index::BlockFile {
     saved_.clear();
   }
   void FailWriteAfter(std::optional<std::size_t> writes) { failAfter_ = writes; }
+  // A transaction's watcher (none: null).
+  void Watch(WriteWatcher* watcher) { watcher_ = watcher; }
 
  private:
   void Keep(std::uint64_t offset, std::uint64_t n) {
@@ -71,6 +76,7 @@ class ChangeJournal final : public index::BlockFile {
   std::uint64_t size_ = 0;
   std::vector<std::pair<std::uint64_t, std::string>> saved_;
   std::optional<std::size_t> failAfter_;
+  WriteWatcher* watcher_ = nullptr;
 };
 
 namespace {
@@ -298,6 +304,18 @@ void IndexFile::Undo() {
 void IndexFile::Unlock() {
   journal_->Commit();
   ReleaseLock();
+}
+
+void IndexFile::JoinTransaction(TableJournal& journal) { journal_->Watch(journal.Watch(hostPath_, windowsPath_)); }
+
+void IndexFile::TransactionEnded(bool rolledBack) {
+  journal_->Watch(nullptr);
+  if (!rolledBack) return;
+  // The file holds its bytes from before the transaction again.
+  if (cdx_) cdx_->Reload();
+  else ntx_->Reload();
+  ReadStamp(stamp_);
+  ++changes_;
 }
 
 void IndexFile::FailWriteAfter(std::optional<std::size_t> writes) { journal_->FailWriteAfter(writes); }

@@ -70,6 +70,8 @@ class IndexFile final : public RecordHook {
   void ApplyChange(RecordChange change, const RecordView* before, const RecordView& after) override;
   void Undo() override;
   void Unlock() override;
+  void JoinTransaction(TableJournal& journal) override;
+  void TransactionEnded(bool rolledBack) override;
 
   // For tests: every write to the file after `writes` more fails as a full disk would (none: off).
   void FailWriteAfter(std::optional<std::size_t> writes);

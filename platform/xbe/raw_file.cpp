@@ -22,7 +22,7 @@ namespace {
 RawFile::~RawFile() { Close(); }
 
 RawFile::RawFile(RawFile&& other) noexcept
-    : fd_(other.fd_), writable_(other.writable_), displayName_(std::move(other.displayName_)) {
+    : fd_(other.fd_), writable_(other.writable_), displayName_(std::move(other.displayName_)), watcher_(other.watcher_) {
   other.fd_ = -1;
 }
 
@@ -32,6 +32,7 @@ RawFile& RawFile::operator=(RawFile&& other) noexcept {
     fd_ = other.fd_;
     writable_ = other.writable_;
     displayName_ = std::move(other.displayName_);
+    watcher_ = other.watcher_;
     other.fd_ = -1;
   }
   return *this;
@@ -96,6 +97,7 @@ void RawFile::ReadExact(std::uint64_t offset, void* data, std::size_t size) cons
 
 void RawFile::WriteAt(std::uint64_t offset, const void* data, std::size_t size) {
   if (!writable_) Fail(kReadOnly, "The file " + displayName_ + " is open read-only.");
+  if (watcher_) watcher_->BeforeWrite(offset, size);
   std::size_t done = 0;
   const auto* p = static_cast<const char*>(data);
   while (done < size) {
@@ -109,6 +111,7 @@ void RawFile::WriteAt(std::uint64_t offset, const void* data, std::size_t size) 
 }
 
 void RawFile::Truncate(std::uint64_t size) {
+  if (watcher_) watcher_->BeforeTruncate(size);
   if (::ftruncate(fd_, static_cast<off_t>(size)) != 0) IoFailure(displayName_, "truncate", errno);
 }
 

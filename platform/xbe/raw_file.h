@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/xbe/write_watcher.h"
+
 namespace xbe {
 
 class RawFile {
@@ -44,11 +46,14 @@ class RawFile {
   // Non-blocking whole-file lock (flock), the mark other DBF programs on this host look for;
   // false when another open file description holds a conflicting one.
   bool TryFlock(bool exclusive);
+  // Writes and truncations are announced to `watcher` first (none: null).
+  void Watch(WriteWatcher* watcher) { watcher_ = watcher; }
 
  private:
   int fd_ = -1;
   bool writable_ = false;
   std::string displayName_;
+  WriteWatcher* watcher_ = nullptr;
 };
 
 // Device and inode of an open file and of a path, to see whether a path still names the file.

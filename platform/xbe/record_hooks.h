@@ -10,6 +10,8 @@
 
 namespace xbe {
 
+class TableJournal;
+
 enum class RecordChange { kAppend, kWrite, kDelete, kRecall };
 
 class RecordHook {
@@ -20,6 +22,10 @@ class RecordHook {
   virtual void ApplyChange(RecordChange change, const RecordView* before, const RecordView& after) = 0;
   virtual void Undo() {}
   virtual void Unlock() {}
+  // Hooks that write files of their own let a transaction the table joins watch them, and hear
+  // when it ends (after a rollback their files hold their earlier bytes again).
+  virtual void JoinTransaction(TableJournal&) {}
+  virtual void TransactionEnded(bool /*rolledBack*/) {}
 };
 
 // A condition on records (filters); navigation skips records it rejects.

@@ -15,6 +15,7 @@
 #include "platform/xbe/restructure_plan.h"
 #include "platform/xbe/restructure_switch.h"
 #include "platform/xbe/table_files.h"
+#include "platform/xbe/transaction_journal.h"
 
 namespace xbe {
 
@@ -70,6 +71,8 @@ void RestructureTable(const RestructureRequest& request) {
   if (request.name.empty()) Fail(kInvalidArgument, "No table name was given.");
   const TableNames names = DataFileNames(request.name, request.type);
   bool writable = true;
+  // Before-images of an interrupted transaction describe the old layout: they go back first.
+  RecoverInterruptedTransaction(names);
   // Exclusive: fails with "table in use" while any other handle, here or elsewhere, has it open.
   RawFile old = OpenDataFile(names, ShareMode::kExclusive, writable, false);
   struct stat oldStat{};

@@ -28,6 +28,9 @@
 
 namespace xbe {
 
+class TableJournal;
+class Transaction;
+
 // Open options (XbeOpenTable) and the bits reported by XbeGetTableOpenOptions.
 constexpr std::uint32_t kOpenExclusive = 1;
 constexpr std::uint32_t kOpenReadOnly = 2;
@@ -162,6 +165,12 @@ class Table {
     refusalText_ = std::move(text);
   }
 
+  // Transactions (transaction.h, table_transaction.cpp): the connection's transaction while the
+  // table is attached to it; the table joins at its first write.
+  void SetTransaction(Transaction* transaction) { transaction_ = transaction; }
+  // After a rollback the table reads its files afresh; pending changes are dropped.
+  void EndTransaction(bool rolledBack);
+
  private:
   enum class Pending { kNone, kEdit, kAppend };
   class ImageView;
@@ -195,6 +204,10 @@ class Table {
   void ReleaseAppendLock(std::uint32_t recno);
   void RequireWritable() const;
   std::uint32_t NextAutoInc();
+  // Before every write: joins the attached transaction, or refuses while another transaction's
+  // journal lies beside the table.
+  void JoinTransaction();
+  void LeaveTransactionOnClose();
 
   TableNames names_;
   TableType type_ = TableType::kNtx;
@@ -230,6 +243,11 @@ class Table {
   std::uint32_t appendLock_ = 0;  // record locked by an append until it is written or cancelled
   std::uint32_t refusalCode_ = 0;
   std::string refusalText_;
+
+  Transaction* transaction_ = nullptr;
+  TableJournal* journal_ = nullptr;  // set while the table has joined the transaction
+  bool heldFileLock_ = false;        // the caller's own file lock, kept after the transaction
+  bool modifiedAtJoin_ = false;
 };
 
 }  // namespace xbe

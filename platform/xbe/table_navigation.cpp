@@ -210,7 +210,10 @@ void Table::GotoKeyNumber(Order& order, std::uint32_t keyNumber) {
 
 void Table::AddFilter(RecordFilter* filter) { filters_.push_back(filter); }
 void Table::RemoveFilter(RecordFilter* filter) { std::erase(filters_, filter); }
-void Table::AddHook(RecordHook* hook) { hooks_.push_back(hook); }
+void Table::AddHook(RecordHook* hook) {
+  hooks_.push_back(hook);
+  if (journal_) hook->JoinTransaction(*journal_);
+}
 void Table::RemoveHook(RecordHook* hook) { std::erase(hooks_, hook); }
 
 }  // namespace xbe

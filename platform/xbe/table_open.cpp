@@ -7,6 +7,7 @@
 #include "platform/xbe/settings.h"
 #include "platform/xbe/table.h"
 #include "platform/xbe/table_view.h"
+#include "platform/xbe/transaction_journal.h"
 
 namespace xbe {
 
@@ -21,6 +22,7 @@ std::unique_ptr<Table> Table::Open(const OpenRequest& request) {
   t->names_ = DataFileNames(request.name, request.type);
   bool writable = (request.options & kOpenReadOnly) == 0;
   const bool wantedWritable = writable;
+  RecoverInterruptedTransaction(t->names_);
   t->dbf_ = OpenDataFile(t->names_, t->exclusive_ ? ShareMode::kExclusive : ShareMode::kShared, writable,
                          request.rightsChecking);
   t->writable_ = writable;
@@ -77,6 +79,7 @@ void Table::Close() {
   struct Release {
     Table& t;
     ~Release() {
+      t.LeaveTransactionOnClose();
       t.memo_.reset();
       t.dbf_.Close();
     }

@@ -253,6 +253,7 @@ std::uint32_t Table::NextAutoInc() {
 void Table::Append() {
   RequireWritable();
   FlushPending();
+  JoinTransaction();
   std::string image = NullRecord();
   std::uint32_t recno;
   {
@@ -304,6 +305,7 @@ void Table::FlushPending() {
 void Table::Write() {
   if (pending_ == Pending::kNone) return;
   RequireWritable();
+  JoinTransaction();
   const std::uint32_t recno = cursor_.recno;
   bool tempLock = false;
   const ByteRange range = scheme_->Record(recno);
@@ -455,6 +457,7 @@ void Table::UnlockRecord(std::uint32_t recno) {
 
 void Table::LockFile() {
   if (refusalCode_ != 0) RequireWritable();
+  if (journal_) heldFileLock_ = true;  // the transaction holds it already; it stays after
   if (exclusive_ || fileLocked_) return;
   RequireWritable();
   const ByteRange r = scheme_->File();
@@ -465,6 +468,10 @@ void Table::LockFile() {
 }
 
 void Table::UnlockFile() {
+  if (journal_) {  // released when the transaction ends
+    heldFileLock_ = false;
+    return;
+  }
   if (!fileLocked_) return;
   const ByteRange r = scheme_->File();
   dbf_.Unlock(r.start, r.length);

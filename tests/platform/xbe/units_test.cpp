@@ -174,7 +174,6 @@ TEST(Connections, HandlesAreDistinctAndTyped) {
   XBE_OK(XbeFindClose(c.handle(), search));
   EXPECT_EQ(names, (std::set<std::string>{"ML2", "ML6"}));
   EXPECT_EQ(XbeFindFirstTable(c.handle(), (c.directory() + "\\*.xdt").c_str(), name, &length, &search), 5059u);
-  EXPECT_EQ(XbeBeginTransaction(c.handle()), 6008u);
 }
 
 TEST(Fields, IdentifiedByOrdinalOrName) {
