@@ -713,6 +713,15 @@ TEST_F(QueryDouble, ProviderStatementsWithAndWithoutAResultSet) {
   EXPECT_EQ(query->Owner(), nullptr);
   EXPECT_EQ(query->StatementHandle(), 0xFFFFFFFFu);  // the cursor came from the connection
   owned.reset();
+
+  // A cursor the new query cannot open leaves neither a query nor an open cursor behind.
+  fake::E().failures["XbeGetRecordLength"] = 6001;
+  db::TDataSet* none = nullptr;
+  const auto closes = Count("XbeCloseTable");
+  EXPECT_EQ(MessageOf([&] { q->ProviderExecuteStatement("SELECT * FROM t", nullptr, &none); }),
+            "Error 6001: XbeGetRecordLength failed");
+  EXPECT_EQ(none, nullptr);
+  EXPECT_EQ(Count("XbeCloseTable"), closes + 1);
   q.reset();
 }
 
