@@ -152,13 +152,27 @@ TEST_F(Query, ParametersOfEverySupportedTypeSelectTheDumpsRecords) {
   q->Close();
   EXPECT_FALSE(q->Active());
 
-  // A time and a date-time compare as the texts the engine gives them.
-  auto t = NewQuery("SELECT codigo FROM people WHERE :hora < '12:00:01' AND :quando > '2024-03-15' AND codigo = 248",
-                    "Horas");
-  t->Params().Items(0).SetDataType(db::ftTime);
-  t->Params().Items(0).SetAsDateTime(db::EncodeTime(12, 0, 0, 0));
-  t->Params().Items(1).SetDataType(db::ftDateTime);
-  t->Params().Items(1).SetAsDateTime(db::EncodeDate(2024, 3, 15) + db::EncodeTime(8, 30, 0, 0));
+  // The other types: a time and a date-time compare as the texts the engine gives them, the
+  // remaining number and text types go as text, bytes as a blob.
+  auto t = NewQuery(
+      "SELECT codigo FROM people WHERE :hora < '12:00:01' AND :quando > '2024-03-15' AND codigo = :w "
+      "AND codigo = :bcd AND codigo = :auto AND nome = :fixo AND nome = :memo AND length(:bytes) = 3",
+      "Outros");
+  const std::vector<std::pair<db::TFieldType, db::Variant>> values = {
+      {db::ftTime, db::Variant::FromDateTime(db::EncodeTime(12, 0, 0, 0))},
+      {db::ftDateTime, db::Variant::FromDateTime(db::EncodeDate(2024, 3, 15) + db::EncodeTime(8, 30, 0, 0))},
+      {db::ftWord, db::Variant(248)},
+      {db::ftBCD, db::Variant(248)},
+      {db::ftAutoInc, db::Variant(248)},
+      {db::ftFixedChar, db::Variant(std::string("Zeca"))},
+      {db::ftMemo, db::Variant(std::string("Zeca"))},
+      {db::ftBlob, db::Variant::FromBytes({'a', 'b', 'c'})},
+  };
+  ASSERT_EQ(t->Params().Count(), static_cast<int>(values.size()));
+  for (std::size_t i = 0; i < values.size(); ++i) {
+    t->Params().Items(static_cast<int>(i)).SetDataType(values[i].first);
+    t->Params().Items(static_cast<int>(i)).SetValue(values[i].second);
+  }
   t->Open();
   EXPECT_EQ(Codes(*t), std::vector<int>{248});
 }
