@@ -53,12 +53,17 @@ class SqlCursorResult {
  public:
   virtual ~SqlCursorResult() = default;
   virtual bool Live() const = 0;
+  // The order of the result's records, in which the table handle moves; null: natural order.
+  virtual Order* ResultOrder() { return nullptr; }
 };
 
 struct TableObject final : CursorHandle {
   HandleKind Kind() const override { return HandleKind::kTable; }
   Table& CursorTable() override { return *table; }
-  Order& CursorOrder() override { return table->Natural(); }
+  Order& CursorOrder() override {
+    Order* result = sqlResult ? sqlResult->ResultOrder() : nullptr;
+    return result != nullptr ? *result : table->Natural();
+  }
   // Null for tables opened by name. Declared before `table`, so that it outlives it.
   std::unique_ptr<SqlCursorResult> sqlResult;
   std::unique_ptr<Table> table;

@@ -1,5 +1,5 @@
-// A live cursor: the base table restricted to the records of a result.
-#include <algorithm>
+// A live cursor: the base table, moving through the records of a result in the result's order.
+#include <unordered_map>
 
 #include "platform/xbe/api_support.h"
 #include "platform/xbe/sql/result_cursors.h"
@@ -8,22 +8,39 @@ namespace xbe::sql {
 
 namespace {
 
-class Restriction final : public SqlCursorResult, public RecordFilter {
+class ResultRecords final : public SqlCursorResult, public Order {
  public:
-  Restriction(std::vector<std::uint32_t> records, std::uint32_t countWhenTaken)
-      : records_(std::move(records)), countWhenTaken_(countWhenTaken) {
-    std::sort(records_.begin(), records_.end());
+  explicit ResultRecords(std::vector<std::uint32_t> records) : records_(std::move(records)) {
+    for (std::size_t i = 0; i < records_.size(); ++i) place_.emplace(records_[i], i);
   }
   bool Live() const override { return true; }
-  bool Accepts(const RecordView& record) override {
-    const std::uint32_t r = record.RecordNumber();
-    // A record appended through the cursor belongs to what the caller sees.
-    return r > countWhenTaken_ || r == 0 || std::binary_search(records_.begin(), records_.end(), r);
+  Order* ResultOrder() override { return this; }
+
+  std::uint32_t First() override { return records_.empty() ? 0 : records_.front(); }
+  std::uint32_t Last() override { return records_.empty() ? 0 : records_.back(); }
+  std::uint32_t Next(const RecordView& current) override {
+    const auto it = place_.find(current.RecordNumber());
+    return it == place_.end() || it->second + 1 >= records_.size() ? 0 : records_[it->second + 1];
+  }
+  std::uint32_t Prior(const RecordView& current) override {
+    const auto it = place_.find(current.RecordNumber());
+    return it == place_.end() || it->second == 0 ? 0 : records_[it->second - 1];
+  }
+  bool Contains(const RecordView& record) override { return place_.count(record.RecordNumber()) != 0; }
+  int Compare(const RecordView& a, const RecordView& b) override {
+    const std::size_t x = PlaceOf(a.RecordNumber());
+    const std::size_t y = PlaceOf(b.RecordNumber());
+    return x < y ? -1 : (x > y ? 1 : 0);
   }
 
  private:
+  std::size_t PlaceOf(std::uint32_t recno) const {
+    const auto it = place_.find(recno);
+    return it == place_.end() ? records_.size() : it->second;
+  }
+
   std::vector<std::uint32_t> records_;
-  std::uint32_t countWhenTaken_;
+  std::unordered_map<std::uint32_t, std::size_t> place_;
 };
 
 }  // namespace
@@ -32,9 +49,7 @@ std::uint32_t OpenLiveCursor(const OpenRequest& request, std::vector<std::uint32
   auto object = std::make_unique<TableObject>();
   object->table = Table::Open(request);
   object->connection = connection;
-  auto restriction = std::make_unique<Restriction>(std::move(records), object->table->RecordCount());
-  object->table->AddFilter(restriction.get());
-  object->sqlResult = std::move(restriction);
+  object->sqlResult = std::make_unique<ResultRecords>(std::move(records));
   std::shared_ptr<IndexFile> structural = IndexFile::OpenStructural(*object->table);
   TableObject& t = *object;
   const std::uint32_t h = Handles().Add(std::move(object));

@@ -1,5 +1,5 @@
 // The cursors an SQL SELECT hands out, both table handles readable with every table call:
-// a live cursor is the base table itself, restricted to the records of the result; a static
+// a live cursor is the base table itself, moving through the records of the result only; a static
 // cursor is the result materialised into a temporary table of the engine's own format, whose
 // writes and locks answer 5064.
 #pragma once
@@ -14,8 +14,8 @@ namespace xbe::sql {
 
 class SqlSession;
 
-// Opens the base table `request` names as a new table handle that shows only `records`
-// (and records appended after the result was taken).
+// Opens the base table `request` names as a new table handle that moves through `records`
+// only, in their order (the result's).
 std::uint32_t OpenLiveCursor(const OpenRequest& request, std::vector<std::uint32_t> records, std::uint32_t connection);
 
 // Steps `statement` to its end and returns a table handle over its rows. Columns that come

@@ -167,21 +167,41 @@ class PreparedSql {
   bool IsSingleTableRead(const std::string& sql, const Reads& reads) const {
     if (reads.tables.size() != 1 || reads.aggregate) return false;
     static const std::set<std::string> others = {"JOIN",   "GROUP", "DISTINCT", "UNION",  "INTERSECT",
-                                                 "EXCEPT", "HAVING", "LIMIT",   "ORDER",  "WITH",
-                                                 "VALUES", "WINDOW", "OVER",    "OFFSET"};
+                                                 "EXCEPT", "HAVING", "WITH",    "VALUES",
+                                                 "WINDOW", "OVER"};
     int froms = 0;
+    std::size_t from = 0, end = sql.size();
     for (const Word& w : WordsOf(sql)) {
       if (others.count(w.text)) return false;
-      if (w.text == "FROM") ++froms;
+      if (w.text == "FROM") ++froms, from = w.offset;
+      static const std::set<std::string> clauses = {"WHERE", "ORDER", "LIMIT", "OFFSET"};
+      if (froms == 1 && w.depth == 0 && end == sql.size() && clauses.count(w.text)) end = w.offset;
     }
     if (froms != 1) return false;  // subqueries read other rows
     for (int i = 0; i < sqlite3_column_count(statement_); ++i)
       if (sqlite3_column_table_name(statement_, i) == nullptr) return false;
     // "FROM a, a" names one table twice.
-    const std::size_t from = Upper(sql).find("FROM");
-    const std::size_t where = Upper(sql).find("WHERE");
-    const std::string between = sql.substr(from, where == std::string::npos ? std::string::npos : where - from);
-    return between.find(',') == std::string::npos;
+    return !HasListComma(std::string_view(sql).substr(from, end - from));
+  }
+
+  // A comma outside quotes and brackets.
+  static bool HasListComma(std::string_view text) {
+    int depth = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+      const char c = text[i];
+      if (c == '\'' || c == '"' || c == '`' || c == '[') {
+        const std::size_t close = text.find(c == '[' ? ']' : c, i + 1);
+        if (close == std::string_view::npos) return false;
+        i = close;
+      } else if (c == '(') {
+        ++depth;
+      } else if (c == ')') {
+        --depth;
+      } else if (c == ',' && depth == 0) {
+        return true;
+      }
+    }
+    return false;
   }
 
   std::unique_ptr<SqlSession> session_;

@@ -4,7 +4,8 @@
 
 #include <cctype>
 #include <filesystem>
-#include <limits>
+#include <cstring>
+#include <optional>
 
 #include "platform/xbe/errors.h"
 #include "platform/xbe/handles.h"
@@ -31,13 +32,18 @@ struct SqlCursor : sqlite3_vtab_cursor {
   std::unique_ptr<Table> table;
   std::shared_ptr<IndexFile> file;
   std::unique_ptr<IndexOrder> order;  // goes before its file
-  std::string key;                    // a seek's key: rows last while their key starts with it
+  std::string key;                    // a seek's key, or a range's lower bound
+  bool equal = false;                 // rows last while their key starts with `key`
+  std::optional<std::string> upper;   // a range's upper bound
   bool eof = true;
 };
 
-// How xBestIndex tells xFilter to seek: the index file and the tag in idxStr.
+// How xBestIndex tells xFilter to seek (the key field, tag and index file in idxStr): equal keys,
+// or a walk from a lower bound, to an upper bound, or both.
 constexpr int kScan = 0;
 constexpr int kSeek = 1;
+constexpr int kFrom = 2;
+constexpr int kTo = 4;
 
 std::string Upper(std::string_view s) {
   std::string u(s);
@@ -115,10 +121,14 @@ int Connect(sqlite3* db, void* aux, int argc, const char* const* argv, sqlite3_v
     if (argc < 3) Fail(kInvalidArgument, "No table name was given.");
     auto t = std::make_unique<SqlTable>();
     t->session = session;
-    std::string dir = session->Source().directory;
-    if (!dir.empty() && dir.back() != '\\' && dir.back() != '/' && dir.back() != ':') dir += '\\';
     t->sqlName = argv[2];
-    t->fileName = dir + argv[2];
+    // A name without a directory part lies in the connection's directory, as XbeOpenTable takes it.
+    t->fileName = argv[2];
+    if (std::strpbrk(argv[2], "\\/:") == nullptr) {
+      std::string dir = session->Source().directory;
+      if (!dir.empty() && dir.back() != '\\' && dir.back() != '/' && dir.back() != ':') dir += '\\';
+      t->fileName = dir + argv[2];
+    }
     auto table = OpenTable(session->Source(), t->fileName, true);
     t->schema = table->Fields();
     t->hostPath = table->Names().hostPath;
@@ -132,9 +142,14 @@ int Connect(sqlite3* db, void* aux, int argc, const char* const* argv, sqlite3_v
     session->Add(t.get());
     *out = t.release();
     return SQLITE_OK;
-  } catch (const std::exception& e) {
-    *error = sqlite3_mprintf("%s", e.what());
+  } catch (...) {
     session->Keep(std::current_exception());
+    try {
+      throw;
+    } catch (const std::exception& e) {
+      *error = sqlite3_mprintf("%s", e.what());
+    } catch (...) {
+    }
     return SQLITE_ERROR;
   }
 }
@@ -146,32 +161,47 @@ int Disconnect(sqlite3_vtab* vtab) {
   return SQLITE_OK;
 }
 
-// An equality on a column that an open order has as its whole key becomes a seek in that order.
+// An equality or a range on a column that an open order has as its whole key becomes a seek in
+// that order (a walk from the lower bound to the upper one for a range).
 int BestIndex(sqlite3_vtab* vtab, sqlite3_index_info* info) {
   auto* t = static_cast<SqlTable*>(vtab);
   info->idxNum = kScan;
   info->estimatedCost = 1e6;
   try {
     const auto files = OpenIndexFilesOf(t->hostPath);
-    for (int c = 0; c < info->nConstraint; ++c) {
-      const auto& k = info->aConstraint[c];
-      if (!k.usable || k.op != SQLITE_INDEX_CONSTRAINT_EQ || k.iColumn < 0) continue;
-      const FieldDesc& field = t->schema.fields[static_cast<std::size_t>(k.iColumn)];
-      if (!IsCharacterCode(field.code) && field.code != kNumericText && field.code != kDate) continue;
-      for (const auto& f : files) {
-        for (const auto& tag : f->Tags()) {
-          const auto& o = tag.order->Info();
-          // A unique order holds one record per key: it cannot find every equal row.
-          if (o.unique || !o.forExpression.empty() || Upper(Trim(o.keyExpression)) != Upper(field.name)) continue;
-          info->idxNum = kSeek;
-          info->idxStr = sqlite3_mprintf("%d\t%s\t%s", k.iColumn, o.name.c_str(), f->WindowsPath().c_str());
-          info->needToFreeIdxStr = 1;
-          info->aConstraintUsage[c].argvIndex = 1;
-          info->aConstraintUsage[c].omit = 0;  // the SQL engine checks the rows the seek finds
-          info->estimatedCost = 10;
-          info->estimatedRows = 10;
-          return SQLITE_OK;
+    double best = info->estimatedCost;
+    for (const auto& f : files) {
+      for (const auto& tag : f->Tags()) {
+        const auto& o = tag.order->Info();
+        // A unique order holds one record per key: it cannot find every equal row.
+        if (o.unique || o.descending || !o.forExpression.empty()) continue;
+        const auto field = t->schema.Find(Trim(o.keyExpression));
+        if (!field) continue;
+        const std::uint16_t code = t->schema.fields[*field].code;
+        if (!IsCharacterCode(code) && code != kNumericText && code != kDate) continue;
+        int equal = -1, lower = -1, upper = -1;
+        for (int c = 0; c < info->nConstraint; ++c) {
+          const auto& k = info->aConstraint[c];
+          if (!k.usable || k.iColumn != static_cast<int>(*field)) continue;
+          if (k.op == SQLITE_INDEX_CONSTRAINT_EQ) equal = c;
+          if (k.op == SQLITE_INDEX_CONSTRAINT_GT || k.op == SQLITE_INDEX_CONSTRAINT_GE) lower = c;
+          if (k.op == SQLITE_INDEX_CONSTRAINT_LT || k.op == SQLITE_INDEX_CONSTRAINT_LE) upper = c;
         }
+        const int plan = equal >= 0 ? kSeek : (lower >= 0 ? kFrom : 0) | (upper >= 0 ? kTo : 0);
+        const double cost = equal >= 0 ? 10 : (lower >= 0 && upper >= 0 ? 1e3 : 1e5);
+        if (plan == 0 || cost >= best) continue;
+        best = cost;
+        for (int c = 0; c < info->nConstraint; ++c) info->aConstraintUsage[c].argvIndex = 0;
+        // The SQL engine checks every row the seek finds (omit stays 0).
+        if (equal >= 0) info->aConstraintUsage[equal].argvIndex = 1;
+        if (equal < 0 && lower >= 0) info->aConstraintUsage[lower].argvIndex = 1;
+        if (equal < 0 && upper >= 0) info->aConstraintUsage[upper].argvIndex = lower >= 0 ? 2 : 1;
+        if (info->needToFreeIdxStr) sqlite3_free(info->idxStr);
+        info->idxNum = plan;
+        info->idxStr = sqlite3_mprintf("%d\t%s\t%s", static_cast<int>(*field), o.name.c_str(), f->WindowsPath().c_str());
+        info->needToFreeIdxStr = 1;
+        info->estimatedCost = cost;
+        info->estimatedRows = static_cast<sqlite3_int64>(cost);
       }
     }
   } catch (...) {
@@ -190,45 +220,88 @@ int Close(sqlite3_vtab_cursor* cursor) {
   return SQLITE_OK;
 }
 
-// Positions a seek on the key of `value`; false when no order can take it (the table is then
-// scanned instead). `spec` is "column<TAB>tag<TAB>index file".
-bool StartSeek(SqlCursor& c, const SqlTable& t, std::string_view spec, sqlite3_value* value) {
+// The order an index plan names (`spec` is "column<TAB>tag<TAB>index file") and its key field;
+// false when it is not there any more (the table is then scanned instead).
+bool TakeOrder(SqlCursor& c, const SqlTable& t, std::string_view spec, std::size_t& column) {
   const std::size_t tab1 = spec.find('\t');
   const std::size_t tab2 = tab1 == std::string_view::npos ? tab1 : spec.find('\t', tab1 + 1);
   if (tab2 == std::string_view::npos) return false;
-  const std::size_t column = static_cast<std::size_t>(std::atoi(std::string(spec.substr(0, tab1)).c_str()));
+  column = static_cast<std::size_t>(std::atoi(std::string(spec.substr(0, tab1)).c_str()));
   const std::string tagName(spec.substr(tab1 + 1, tab2 - tab1 - 1));
   const std::string fileName(spec.substr(tab2 + 1));
   if (column >= t.schema.fields.size()) return false;
-  const FieldDesc& field = t.schema.fields[column];
+  if (!c.file || c.file->WindowsPath() != fileName || !c.order || c.order->Info().name != tagName) {
+    c.order.reset();
+    c.file.reset();
+    // The file open in this process serves (its pages are cached there); else it is opened.
+    for (const auto& open : OpenIndexFilesOf(t.hostPath))
+      if (open->WindowsPath() == fileName) c.file = open;
+    if (!c.file) c.file = IndexFile::Open(*c.table, fileName);
+    for (std::size_t i = 0; i < c.file->Tags().size() && !c.order; ++i)
+      if (c.file->Tags()[i].order->Info().name == tagName) c.order = std::make_unique<IndexOrder>(*c.file, i);
+  }
+  c.file->Refresh();
+  return c.order != nullptr;
+}
+
+// A value as a key of the order; nullopt for NULL, which no comparison matches.
+std::optional<std::string> KeyOf(SqlCursor& c, const FieldDesc& field, sqlite3_value* value) {
+  const SqlValue v = SqlValue::From(value);
+  if (v.IsNull()) return std::nullopt;
+  std::string text = v.AsText();
+  if (IsCharacterCode(field.code)) {
+    while (!text.empty() && text.back() == ' ') text.pop_back();
+  } else if (field.code == kDate) {
+    text = StorageDateText(text);
+  }
+  return c.order->KeyFromText(text);
+}
+
+// Whether the cursor's current record lies past the seek's keys.
+bool PastKeys(SqlCursor& c) {
+  Table& table = *c.table;
+  if (table.CursorState().eof) return true;
+  if (c.equal) return !c.order->CurrentKeyStartsWith(table.CurrentView(), c.key);
+  if (!c.upper) return false;
+  // Keys that start with the bound may still be equal to it as CHAR values: the SQL engine decides.
+  const std::string key = c.order->KeyOfCurrent(table.CurrentView());
+  return key.compare(0, c.upper->size(), *c.upper) > 0;
+}
+
+// Positions a seek; false when no order can take it.
+bool StartSeek(SqlCursor& c, const SqlTable& t, int plan, std::string_view spec, int argc, sqlite3_value** argv) {
+  std::size_t column = 0;
+  std::optional<std::string> from, to;
   try {
-    if (!c.file || c.file->WindowsPath() != fileName || !c.order || c.order->Info().name != tagName) {
-      c.order.reset();
-      c.file = IndexFile::Open(*c.table, fileName);
-      for (std::size_t i = 0; i < c.file->Tags().size() && !c.order; ++i)
-        if (c.file->Tags()[i].order->Info().name == tagName) c.order = std::make_unique<IndexOrder>(*c.file, i);
+    if (!TakeOrder(c, t, spec, column)) return false;
+    const FieldDesc& field = t.schema.fields[column];
+    int arg = 0;
+    c.equal = plan == kSeek;
+    c.upper.reset();
+    bool none = false;  // a NULL bound: no row
+    for (const int part : {kFrom, kTo}) {
+      if (!c.equal && (plan & part) == 0) continue;
+      if (arg >= argc) return false;
+      auto key = KeyOf(c, field, argv[arg++]);
+      none = none || !key;
+      (part == kTo && !c.equal ? to : from) = std::move(key);
+      if (c.equal) break;
     }
-    if (!c.order) return false;
-    const SqlValue v = SqlValue::From(value);
-    if (v.IsNull()) {  // nothing equals NULL
+    if (none) {
       c.eof = true;
       return true;
     }
-    std::string text = v.AsText();
-    if (IsCharacterCode(field.code)) {
-      while (!text.empty() && text.back() == ' ') text.pop_back();
-    } else if (field.code == kDate) {
-      text = StorageDateText(text);
-    }
-    c.key = c.order->KeyFromText(text);
+    c.key = from.value_or(std::string());
+    c.upper = to;
   } catch (const std::exception&) {
     c.order.reset();
     c.file.reset();
     return false;
   }
   Table& table = *c.table;
-  c.eof = !table.SettleOn(*c.order, c.order->SeekPosition(c.key, false), true) ||
-          !c.order->CurrentKeyStartsWith(table.CurrentView(), c.key);
+  if (c.key.empty() && !c.equal) table.GotoTop(*c.order);
+  else table.SettleOn(*c.order, c.order->SeekPosition(c.key, false), true);
+  c.eof = PastKeys(c);
   return true;
 }
 
@@ -237,10 +310,9 @@ int Filter(sqlite3_vtab_cursor* cursor, int idxNum, const char* idxStr, int argc
   auto* t = static_cast<SqlTable*>(cursor->pVtab);
   try {
     if (!c.table) c.table = OpenChecked(*t, true);
-    if (idxNum == kSeek && argc == 1 && StartSeek(c, *t, idxStr ? idxStr : "", argv[0])) return SQLITE_OK;
+    if (idxNum != kScan && StartSeek(c, *t, idxNum, idxStr ? idxStr : "", argc, argv)) return SQLITE_OK;
     c.order.reset();
     c.file.reset();
-    c.key.clear();
     c.table->GotoTop(c.table->Natural());
     c.eof = c.table->CursorState().eof;
     return SQLITE_OK;
@@ -255,7 +327,7 @@ int Next(sqlite3_vtab_cursor* cursor) {
     Table& table = *c.table;
     if (c.order) {
       table.Skip(*c.order, 1);
-      c.eof = table.CursorState().eof || !c.order->CurrentKeyStartsWith(table.CurrentView(), c.key);
+      c.eof = PastKeys(c);
     } else {
       table.Skip(table.Natural(), 1);
       c.eof = table.CursorState().eof;

@@ -1,54 +1,20 @@
 // SQL statements over the reference tables: results against the dumps in expected/, writes that
 // keep every open order equal to a rebuild and reach other processes, cursors and errors.
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <cstring>
-#include <fstream>
+#include <functional>
 #include <map>
-#include <set>
 
+#include "dump_file.h"
 #include "engine_fixture.h"
 #include "index_helpers.h"
-#include "platform/xbe/handles.h"
-#include "platform/xbe/index_file.h"
-#include "platform/xbe/sql/param_markers.h"
-#include "platform/xbe/table_create.h"
+#include "platform/rtl/ansi.h"
 
 namespace xbetest {
 namespace {
 
-// One record of a dump: its number, deletion flag and field texts as dumped.
-struct DumpRow {
-  uint32_t recno = 0;
-  bool deleted = false;
-  std::vector<std::string> values;
-};
-
-std::vector<DumpRow> DumpRows(const std::string& file) {
-  std::ifstream in(testsupport::FixturesDir() / "expected" / file, std::ios::binary);
-  std::vector<DumpRow> rows;
-  std::string line;
-  bool inRecords = false;
-  while (std::getline(in, line)) {
-    if (line.rfind("#records", 0) == 0) { inRecords = true; continue; }
-    if (line.rfind("#order", 0) == 0) break;
-    if (!inRecords || line.empty()) continue;
-    DumpRow r;
-    const std::size_t bar = line.find('|');
-    r.recno = static_cast<uint32_t>(std::stoul(line.substr(0, bar)));
-    r.deleted = line[bar - 1] == '*';
-    std::size_t start = bar + 1;
-    for (;;) {
-      const std::size_t next = line.find('|', start);
-      r.values.push_back(line.substr(start, next == std::string::npos ? std::string::npos : next - start));
-      if (next == std::string::npos) break;
-      start = next + 1;
-    }
-    rows.push_back(std::move(r));
-  }
-  return rows;
+std::vector<DumpRecord> DumpRows(const std::string& file) {
+  return ReadDump((testsupport::FixturesDir() / "expected" / file).string()).records;
 }
 
 std::string TrimRight(std::string s) {
@@ -112,7 +78,7 @@ TEST(SqlSelect, WhereOnACharacterFieldIgnoresTrailingBlanksAndGivesALiveCursor) 
   REQUIRE_FIXTURES();
   CopiedFolder copy("ntx");
   std::vector<uint32_t> expected;
-  for (const DumpRow& r : DumpRows("people.txt"))
+  for (const DumpRecord& r : DumpRows("people.txt"))
     if (!r.deleted && TrimRight(r.values[kCidade]) == "CURITIBA") expected.push_back(r.recno);
   ASSERT_FALSE(expected.empty());
   Statement s(copy.conn.handle());
@@ -134,24 +100,54 @@ TEST(SqlSelect, WhereOnACharacterFieldIgnoresTrailingBlanksAndGivesALiveCursor) 
   XBE_OK(XbeCloseTable(t));
 }
 
-TEST(SqlSelect, IndexedEqualityFindsWhatAScanFinds) {
+// Searches that an open order serves find what the dump holds (the SQL engine checks each row the
+// order gives, so a seek that stopped early or started late shows here).
+TEST(SqlSelect, SearchesThroughOpenOrdersFindWhatTheDumpHolds) {
   REQUIRE_FIXTURES();
-  CopiedFolder copy("ntx");
-  const auto rows = DumpRows("people.txt");
-  const XBEHANDLE t = OpenTable(copy.conn, "people");
-  for (const char* f : {"peocod.ntx", "peonom.ntx", "peodat.ntx", "peodes.ntx"})
-    ASSERT_NE(OpenIndex(t, copy.conn.directory() + "\\" + f), 0u);
-  Statement s(copy.conn.handle());
-  for (const DumpRow* r : {&rows[0], &rows[9], &rows[199]}) {
-    const std::string& code = r->values[kCodigo];
+  using Row = std::vector<std::string>;
+  struct Case {
+    const char* folder;
+    const char* table;
+    uint16_t type;
+    const char* index;  // opened on a handle of the table; "" for the structural CDX
+    const char* dump;
+    const char* where;
+    std::function<bool(const Row&)> wanted;
+  };
+  const auto code = [](const Row& r) { return std::stol(r[0]); };
+  const std::vector<Case> cases = {
+      {"ntx", "people", XBE_NTX, "peocod.ntx", "people.txt", "codigo = 576864", [&](const Row& r) { return code(r) == 576864; }},
+      {"ntx", "people", XBE_NTX, "peocod.ntx", "people.txt", "codigo > 500000 AND codigo <= 700000",
+       [&](const Row& r) { return code(r) > 500000 && code(r) <= 700000; }},
+      {"ntx", "people", XBE_NTX, "peocod.ntx", "people.txt", "codigo < 20000", [&](const Row& r) { return code(r) < 20000; }},
+      {"ntx", "people", XBE_NTX, "peocod.ntx", "people.txt", "codigo >= 990000", [&](const Row& r) { return code(r) >= 990000; }},
+      {"cdx", "STOCK", XBE_CDX, "", "stock.txt", "item = 'IT26630352'", [](const Row& r) { return r[0] == "IT26630352"; }},
+      {"cdx", "STOCK", XBE_CDX, "", "stock.txt", "item >= 'IT2' AND item < 'IT5'",
+       [](const Row& r) { return r[0] >= "IT2" && r[0] < "IT5"; }},
+      {"cdx", "STOCK", XBE_CDX, "", "stock.txt", "item > 'IT9'", [](const Row& r) { return r[0] > "IT9"; }},
+      {"cdx", "STOCK", XBE_CDX, "", "stock.txt", "item <= 'IT1'", [](const Row& r) { return r[0] <= "IT1"; }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.where);
+    CopiedFolder copy(c.folder);
+    OpenOptions o;
+    o.tableType = c.type;
+    const XBEHANDLE t = OpenTable(copy.conn, c.table, o);
+    ASSERT_NE(t, 0u);
+    if (*c.index) ASSERT_NE(OpenIndex(t, copy.conn.directory() + "\\" + c.index), 0u);
     std::vector<uint32_t> expected;
-    for (const DumpRow& x : rows)
-      if (!x.deleted && x.values[kCodigo] == code) expected.push_back(x.recno);
-    const XBEHANDLE cursor = s.Run("SELECT * FROM people WHERE codigo = " + code);
-    EXPECT_EQ(Walk(cursor, cursor), expected) << "codigo " << code;
+    for (const DumpRecord& r : DumpRows(c.dump))
+      if (!r.deleted && c.wanted(r.values)) expected.push_back(r.recno);
+    Statement s(copy.conn.handle());
+    XBE_OK(XbeStmtSetTableType(s.handle(), c.type));
+    const XBEHANDLE cursor = s.Run(std::string("SELECT * FROM ") + c.table + " WHERE " + c.where);
+    std::vector<uint32_t> found = Walk(cursor, cursor);
+    std::sort(found.begin(), found.end());
+    EXPECT_EQ(found, expected);
+    EXPECT_FALSE(expected.empty());
     XBE_OK(XbeCloseTable(cursor));
+    XBE_OK(XbeCloseTable(t));
   }
-  XBE_OK(XbeCloseTable(t));
 }
 
 TEST(SqlSelect, AggregatesAndOrderingGiveAStaticCursorOfTheComputedRows) {
@@ -159,7 +155,7 @@ TEST(SqlSelect, AggregatesAndOrderingGiveAStaticCursorOfTheComputedRows) {
   CopiedFolder copy("ntx");
   std::map<std::string, std::pair<long, long>> byCity;  // count, sum of QTD
   std::vector<std::pair<long, std::string>> big;         // QTD > 5000: CODIGO, by CODIGO descending
-  for (const DumpRow& r : DumpRows("people.txt")) {
+  for (const DumpRecord& r : DumpRows("people.txt")) {
     if (r.deleted) continue;
     auto& c = byCity[TrimRight(r.values[kCidade])];
     ++c.first;
@@ -184,22 +180,56 @@ TEST(SqlSelect, AggregatesAndOrderingGiveAStaticCursorOfTheComputedRows) {
   EXPECT_EQ(rows, expected);
   XBE_OK(XbeCloseTable(cursor));
 
+  // One table without grouping: a live cursor moving in the result's order.
   cursor = s.Run("SELECT codigo FROM people WHERE qtd > 5000 ORDER BY codigo DESC");
-  EXPECT_EQ(Peek(cursor), 0);
-  std::vector<std::vector<std::string>> codes;
-  for (const auto& b : big) codes.push_back({b.second});
-  EXPECT_EQ(Rows(cursor), codes);
+  EXPECT_EQ(Peek(cursor), 1);
+  std::vector<std::string> codes, expectedCodes;
+  for (const auto& b : big) expectedCodes.push_back(b.second);
+  for (const auto& row : Rows(cursor)) codes.push_back(row[kCodigo]);
+  EXPECT_EQ(codes, expectedCodes);
+  XBE_OK(XbeSkip(cursor, -1));
+  EXPECT_EQ(FieldText(cursor, "CODIGO"), expectedCodes.back());
   XBE_OK(XbeCloseTable(cursor));
+}
+
+TEST(SqlSelect, OemTablesArriveAsAnsiAndDeletedRecordsFollowTheSetting) {
+  REQUIRE_FIXTURES();
+  using namespace rtl::literals;
+  CopiedFolder copy("ntx");
+  const auto rows = DumpRows("people.txt");
+  std::size_t belem = 0, all = rows.size(), visible = 0;
+  for (const DumpRecord& r : rows) {
+    visible += r.deleted ? 0 : 1;
+    if (!r.deleted && TrimRight(r.values[kCidade]) == "BEL\x90M") ++belem;  // code page 850
+  }
+  Statement s(copy.conn.handle());
+  XBE_OK(XbeStmtSetTableCharType(s.handle(), XBE_OEM));
+  const std::string sql = "SELECT cidade, COUNT(*) FROM people WHERE cidade = '" + std::string("BELÉM"_ansi) + "'";
+  XBEHANDLE cursor = s.Run(sql);
+  ASSERT_NE(cursor, 0u);
+  XBE_OK(XbeGotoTop(cursor));
+  EXPECT_EQ(TrimRight(FieldText(cursor, 1)), std::string("BELÉM"_ansi));
+  EXPECT_EQ(FieldText(cursor, 2), std::to_string(belem));
+  XBE_OK(XbeCloseTable(cursor));
+
+  for (const bool shown : {false, true}) {
+    ShowDeleted(shown);
+    cursor = s.Run("SELECT COUNT(*) FROM people");
+    XBE_OK(XbeGotoTop(cursor));
+    EXPECT_EQ(FieldText(cursor, 1), std::to_string(shown ? all : visible));
+    XBE_OK(XbeCloseTable(cursor));
+  }
+  ShowDeleted(false);
 }
 
 TEST(SqlSelect, JoinMatchesTheDumps) {
   REQUIRE_FIXTURES();
   CopiedFolder copy("ml/installed");
   std::map<std::string, std::string> names;  // CODCONV -> NOMECONV of visible ML2 records
-  for (const DumpRow& r : DumpRows("ml2-installed.txt"))
+  for (const DumpRecord& r : DumpRows("ml2-installed.txt"))
     if (!r.deleted) names[r.values[0]] = TrimRight(r.values[1]);
   std::vector<std::vector<std::string>> expected;
-  for (const DumpRow& r : DumpRows("ml6-installed.txt"))
+  for (const DumpRecord& r : DumpRows("ml6-installed.txt"))
     if (!r.deleted && names.count(r.values[4])) expected.push_back({r.values[0], names[r.values[4]]});
   std::sort(expected.begin(), expected.end(), [](const auto& a, const auto& b) { return std::stol(a[0]) < std::stol(b[0]); });
   ASSERT_FALSE(expected.empty());
@@ -211,6 +241,33 @@ TEST(SqlSelect, JoinMatchesTheDumps) {
   for (auto& row : rows) row[1] = TrimRight(row[1]);
   EXPECT_EQ(rows, expected);
   XBE_OK(XbeCloseTable(cursor));
+}
+
+TEST(SqlCursors, OneTableWithoutGroupingGivesALiveCursorOfTheSameRows) {
+  REQUIRE_FIXTURES();
+  CopiedFolder copy("ntx");
+  struct Case {
+    const char* sql;
+    uint16_t live;
+  };
+  Statement s(copy.conn.handle());
+  for (const Case& c : {Case{"SELECT * FROM people", 1}, Case{"SELECT nome FROM people ORDER BY cidade, nome", 1},
+                        Case{"SELECT * FROM people WHERE qtd > 5000 LIMIT 5", 1},
+                        Case{"SELECT DISTINCT cidade FROM people", 0},
+                        Case{"SELECT a.nome FROM people a, people b WHERE a.codigo = b.codigo AND a.qtd > 9000", 0},
+                        Case{"SELECT nome, qtd * 2 FROM people", 0}, Case{"SELECT COUNT(*) FROM people", 0},
+                        Case{"SELECT * FROM people WHERE codigo IN (SELECT codigo FROM people WHERE qtd > 9000)", 0}}) {
+    SCOPED_TRACE(c.sql);
+    const XBEHANDLE cursor = s.Run(c.sql);
+    EXPECT_EQ(Peek(cursor), c.live);
+    uint32_t rows = 0;
+    XBE_OK(XbeGetRecordCount(cursor, 1, &rows));
+    XBE_OK(XbeCloseTable(cursor));
+    const XBEHANDLE count = s.Run(std::string("SELECT COUNT(*) FROM (") + c.sql + ")");
+    XBE_OK(XbeGotoTop(count));
+    EXPECT_EQ(std::to_string(rows), FieldText(count, 1));
+    XBE_OK(XbeCloseTable(count));
+  }
 }
 
 TEST(SqlCursors, AStaticCursorRefusesWritesAndLocksWith5064) {

@@ -4,10 +4,9 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cstring>
 #include <filesystem>
-#include <fstream>
 
+#include "dump_file.h"
 #include "engine_fixture.h"
 #include "index_helpers.h"
 #include "platform/xbe/handles.h"
@@ -97,7 +96,10 @@ TEST(SqlWrite, ChangesWithParametersKeepEveryOpenOrderEqualToARebuildAndReachAno
   XBE_OK(XbePrepareSQL(s, "UPDATE people SET qtd = qtd + 1 WHERE cidade = :cidade"));
   XBE_OK(SetText(s, 1, "CURITIBA"));
   XBE_OK(XbeExecuteSQL(s, nullptr));
-  EXPECT_EQ(Affected(s), 58u);  // the visible CURITIBA records of the dump
+  uint32_t curitiba = 0;
+  for (const DumpRecord& r : ReadDump((testsupport::FixturesDir() / "expected" / "people.txt").string()).records)
+    curitiba += !r.deleted && TrimRight(r.values[2]) == "CURITIBA" ? 1 : 0;
+  EXPECT_EQ(Affected(s), curitiba);
 
   XBE_OK(XbePrepareSQL(s, "INSERT INTO people (codigo, nome, cidade, valor, qtd, ativo, data, obs) "
                           "VALUES (:c, :n, :ci, :v, :q, :a, :d, :o)"));
