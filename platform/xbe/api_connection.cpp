@@ -9,6 +9,7 @@
 #include "platform/rtl/paths.h"
 #include "platform/xbe/api_support.h"
 #include "platform/xbe/date_format.h"
+#include "platform/xbe/dictionary/dictionary.h"
 #include "platform/xbe/julian.h"
 #include "platform/xbe/settings.h"
 
@@ -17,18 +18,26 @@ using namespace xbe;
 namespace {
 
 // A local connection is a directory name kept as given; it is checked when a table opens, so a
-// wrong directory fails there with the table's name in the text.
-XBEHANDLE NewConnection(const char* path, std::uint16_t serverTypes) {
+// wrong directory fails there with the table's name in the text. A path naming a data dictionary
+// (".XDD") opens the dictionary at once and admits only a user it lists, with that user's password.
+XBEHANDLE NewConnection(const char* path, std::uint16_t serverTypes, const char* user = nullptr,
+                        const char* password = nullptr) {
   if (path == nullptr || *path == '\0') Fail(kInvalidArgument, "No directory was given to connect to.");
   if ((serverTypes & kServerLocal) == 0)
     Fail(kConnectRefused, std::string("Cannot connect to ") + path +
                               ": only the local server is available and the server type mask does not include it.");
   std::string upper(path);
   for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  if (upper.find(".XDD") != std::string::npos)
-    Fail(kConnectRefused, std::string("Cannot connect to ") + path + ": data dictionaries are not supported.");
   auto c = std::make_unique<ConnectionObject>();
   c->path = path;
+  if (upper.find(".XDD") != std::string::npos) {
+    const std::string userName = user ? user : "";
+    c->dictionary = dictionary::Dictionary::Open(path);
+    if (!c->dictionary->CheckPassword(userName, password ? password : ""))
+      Fail(kConnectRefused, std::string("Cannot connect to the data dictionary ") + path +
+                                ": the user name or the password is not valid.");
+    c->user = userName;
+  }
   return Handles().Add(std::move(c));
 }
 
@@ -44,10 +53,11 @@ std::string BaseName(const std::string& file) {
 void PutMatch(SearchObject& s, char* name, uint16_t* length, char* fileName, uint16_t* fileNameLength) {
   if (s.next >= s.files.size()) Fail(kNoMoreTables, "");
   const std::string& file = s.files[s.next];
+  const std::string tableName = s.names.empty() ? BaseName(file) : s.names[s.next];
   const bool wantsFile = fileName != nullptr || fileNameLength != nullptr;
-  CheckTextFits(BaseName(file), name, length);
+  CheckTextFits(tableName, name, length);
   if (wantsFile) CheckTextFits(file, fileName, fileNameLength);
-  PutText(BaseName(file), name, length);
+  PutText(tableName, name, length);
   if (wantsFile) PutText(file, fileName, fileNameLength);
   ++s.next;
 }
@@ -55,11 +65,19 @@ void PutMatch(SearchObject& s, char* name, uint16_t* length, char* fileName, uin
 XBERESULT FindFirst(XBEHANDLE connection, const char* pattern, char* name, uint16_t* length, char* fileName,
                     uint16_t* fileNameLength, XBEHANDLE* search) {
   return Guarded([&] {
-    ConnectionOf(connection);
+    const ConnectionObject& c = ConnectionOf(connection);
     Require(search, "search handle");
-    if (pattern == nullptr || *pattern == '\0') Fail(kInvalidArgument, "No table name pattern was given.");
     auto s = std::make_unique<SearchObject>();
-    s->files = rtl::FindFiles(pattern);
+    if (c.dictionary && (pattern == nullptr || *pattern == '\0')) {
+      // A dictionary connection lists the tables its dictionary holds, with their data files.
+      for (const std::string& table : c.dictionary->TableNames()) {
+        s->names.push_back(table);
+        s->files.push_back(c.dictionary->Resolve(c.dictionary->ListedTable(table).path));
+      }
+    } else {
+      if (pattern == nullptr || *pattern == '\0') Fail(kInvalidArgument, "No table name pattern was given.");
+      s->files = rtl::FindFiles(pattern);
+    }
     if (s->files.empty()) Fail(kNoMoreTables, "");
     // The first match is delivered before the search gets a handle: a failure leaves none behind.
     PutMatch(*s, name, length, fileName, fileNameLength);
@@ -86,11 +104,12 @@ XBERESULT XbeConnect(const char* path, XBEHANDLE* connection) {
   });
 }
 
-XBERESULT XbeConnect60(const char* serverPath, uint16_t serverTypes, const char*, const char*, uint32_t,
-                       XBEHANDLE* connection) {
+XBERESULT XbeConnect60(const char* serverPath, uint16_t serverTypes, const char* userName, const char* password,
+                       uint32_t, XBEHANDLE* connection) {
   return Guarded([&] {
     Require(connection, "connection handle");
-    *connection = NewConnection(serverPath, serverTypes == 0 ? EngineSettings().serverTypes : serverTypes);
+    *connection = NewConnection(serverPath, serverTypes == 0 ? EngineSettings().serverTypes : serverTypes, userName,
+                                password);
   });
 }
 

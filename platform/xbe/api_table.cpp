@@ -2,6 +2,7 @@
 #include <cstring>
 
 #include "platform/xbe/api_support.h"
+#include "platform/xbe/dictionary/dictionary.h"
 #include "platform/xbe/index_order.h"
 #include "platform/xbe/julian.h"
 #include "platform/xbe/key_record.h"
@@ -11,10 +12,32 @@ using namespace xbe;
 
 namespace {
 
+// A bare name on a dictionary connection is the dictionary's table: its data file, type and
+// character type come from the dictionary (the caller's are passed over), and so do the index
+// files that open with it. A name the dictionary does not list answers 5132, so that callers can
+// try it as a free table by its path.
+OpenRequest DictionaryRequest(const ConnectionObject& conn, const char* name, uint16_t lockType,
+                              uint16_t rightsChecking, uint32_t options, std::vector<std::string>* indexFiles) {
+  if (lockType > 1) Fail(kInvalidArgument, "The lock type " + std::to_string(lockType) + " is not valid.");
+  const dictionary::TableEntry entry = conn.dictionary->ListedTable(name);
+  OpenRequest r;
+  r.name = conn.dictionary->Resolve(entry.path);
+  r.type = entry.type;
+  r.charType = entry.charType;
+  r.lockType = static_cast<LockType>(lockType);
+  r.rightsChecking = rightsChecking != 2;
+  r.options = options;
+  for (const std::string& file : entry.indexFiles) indexFiles->push_back(conn.dictionary->Resolve(file));
+  return r;
+}
+
 OpenRequest MakeRequest(XBEHANDLE connection, const char* name, uint16_t tableType, uint16_t charType,
-                        uint16_t lockType, uint16_t rightsChecking, uint32_t options) {
+                        uint16_t lockType, uint16_t rightsChecking, uint32_t options,
+                        std::vector<std::string>* indexFiles) {
   auto& conn = Handles().Get<ConnectionObject>(connection, HandleKind::kConnection);
   if (name == nullptr || *name == '\0') Fail(kInvalidArgument, "No table name was given.");
+  if (conn.dictionary && std::strpbrk(name, "\\/:") == nullptr)
+    return DictionaryRequest(conn, name, lockType, rightsChecking, options, indexFiles);
   if (tableType < 1 || tableType > 3)
     Fail(tableType == 0 ? kUnsupported : kInvalidArgument,
          "The table type " + std::to_string(tableType) + " is not valid for a local table.");
@@ -89,12 +112,35 @@ XBERESULT XbeOpenTable(XBEHANDLE connection, const char* name, const char* /*ali
                        uint16_t charType, uint16_t lockType, uint16_t rightsChecking, uint32_t options,
                        XBEHANDLE* table) {
   OpenRequest request;
-  const XBERESULT r = Guarded([&] {
+  std::vector<std::string> indexFiles;
+  XBERESULT r = Guarded([&] {
     Require(table, "table handle");
-    request = MakeRequest(connection, name, tableType, charType, lockType, rightsChecking, options);
+    request = MakeRequest(connection, name, tableType, charType, lockType, rightsChecking, options, &indexFiles);
   });
   if (r != kOk) return r;
-  return OpenTableHandle(request, connection, table);
+  if (indexFiles.empty()) return OpenTableHandle(request, connection, table);
+  // A dictionary table opens with its index files, or not at all.
+  XBEHANDLE opened = 0;
+  r = OpenTableHandle(request, connection, &opened);
+  if (r != kOk) return r;
+  r = Guarded([&] {
+    TableObject& t = Handles().Get<TableObject>(opened, HandleKind::kTable);
+    for (const std::string& file : indexFiles) {
+      // A dictionary may list a structural CDX file, which is open already.
+      const std::string host = IndexFile::ResolvePath(*t.table, file, nullptr);
+      bool open = false;
+      for (const auto& f : t.indexFiles) open = open || f->HostPath() == host;
+      if (!open) AttachIndexFile(opened, t, IndexFile::Open(*t.table, file));
+    }
+  });
+  if (r != kOk) {
+    // The error stays the index file's.
+    const LastError failure = ThreadLastError();
+    XbeCloseTable(opened);
+    return SetLastError(failure.code, failure.text);
+  }
+  *table = opened;
+  return kOk;
 }
 
 XBERESULT XbeCloseTable(XBEHANDLE table) {

@@ -15,6 +15,9 @@ std::string_view DescriptionOf(std::uint32_t code) {
     case kNoMoreTables: return "No more matching tables.";
     case kNoCurrentRecord: return "There is no current record.";
     case kNothingToCancel: return "There is nothing to cancel.";
+    case kNotInDictionary: return "The object is not in the data dictionary.";
+    case kNoMoreObjects: return "No more dictionary objects.";
+    case kNoPropertyValue: return "The property has no value.";
     case kInvalidHandle: return "Invalid handle.";
     case kFileNotFound: return "File not found.";
     case kSharingViolation: return "Sharing violation: the file is locked by another user.";

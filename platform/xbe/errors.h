@@ -24,6 +24,11 @@ enum Code : std::uint32_t {
   kNoMoreTables = 5059,
   kNoCurrentRecord = 5068,
   kNothingToCancel = 5085,
+  // Data dictionaries: a name the dictionary does not list, the end of an object listing, a
+  // property without a value.
+  kNotInDictionary = 5132,
+  kNoMoreObjects = 5137,
+  kNoPropertyValue = 5138,
   // The engine's own failures.
   kInvalidHandle = 6001,
   kFileNotFound = 6002,

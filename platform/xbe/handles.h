@@ -20,6 +20,9 @@
 namespace xbe {
 
 class IndexOrder;
+namespace dictionary {
+class Dictionary;
+}
 
 enum class HandleKind : std::uint16_t { kConnection = 1, kTable = 2, kIndexOrder = 3, kStatement = 4, kSearch = 5 };
 
@@ -43,6 +46,10 @@ class CursorHandle : public HandleObject {
 struct ConnectionObject final : HandleObject {
   HandleKind Kind() const override { return HandleKind::kConnection; }
   std::string path;
+  // A data-dictionary connection: its dictionary (open for the life of the connection) and the
+  // user who logged in. Bare table names are looked up in it.
+  std::shared_ptr<dictionary::Dictionary> dictionary;
+  std::string user;
   std::unique_ptr<Transaction> transaction;  // while one runs
   const TransactionFaults* transactionFaults = nullptr;  // tests only
 };
@@ -96,6 +103,8 @@ struct OrderObject final : CursorHandle {
 struct SearchObject final : HandleObject {
   HandleKind Kind() const override { return HandleKind::kSearch; }
   std::vector<std::string> files;
+  // A dictionary's listing: the tables' dictionary names, beside their files; empty for a folder.
+  std::vector<std::string> names;
   std::size_t next = 0;
 };
 

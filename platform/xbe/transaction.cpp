@@ -26,7 +26,7 @@ void Transaction::Detach(Table& table, RawFile keepOpen) {
 
 TableJournal& Transaction::JournalFor(const TableNames& table) {
   const std::string lead = journals_.empty() ? std::string() : journals_.front()->Path();
-  auto journal = std::make_unique<TableJournal>(table, lead, faults_);
+  auto journal = std::make_unique<TableJournal>(table, id_, lead, faults_);
   if (!journals_.empty()) {
     try {
       journals_.front()->AddParticipant(journal->Path());

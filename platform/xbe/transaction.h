@@ -20,7 +20,7 @@ class Table;
 
 class Transaction {
  public:
-  explicit Transaction(const TransactionFaults* faults = nullptr) : faults_(faults) {}
+  explicit Transaction(const TransactionFaults* faults = nullptr) : faults_(faults), id_(NewTransactionId()) {}
   ~Transaction();
   Transaction(const Transaction&) = delete;
   Transaction& operator=(const Transaction&) = delete;
@@ -42,6 +42,7 @@ class Transaction {
   void End(bool rolledBack);
 
   const TransactionFaults* faults_;
+  std::string id_;
   std::set<Table*> attached_;
   std::vector<std::unique_ptr<TableJournal>> journals_;  // the lead first
   std::vector<RawFile> kept_;

@@ -3,6 +3,8 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <optional>
+#include <random>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -16,11 +18,12 @@ namespace xbe {
 namespace {
 
 // Layout: the magic (8 bytes), the committed mark (1), 3 spare bytes, the lead's path length
-// (4) and path; then records: kind (1), payload length (4), payload, CRC-32 of all before it.
+// (4), the transaction's identifier (16) and the lead's path; then records: kind (1), payload length (4), payload, CRC-32 of all before it.
 // A record cut short or damaged ends the journal: the write it protects never happened.
 constexpr char kMagic[8] = {'X', 'B', 'E', 'T', 'X', 'J', '1', '\n'};
 constexpr std::uint64_t kCommittedMark = 8;
-constexpr std::size_t kHeaderSize = 16;
+constexpr std::size_t kIdSize = 16;
+constexpr std::size_t kHeaderSize = 16 + kIdSize;
 constexpr std::uint64_t kImageChunk = 1 << 20;
 
 enum RecordKind : std::uint8_t { kFileRecord = 1, kImageRecord = 2, kParticipantRecord = 3 };
@@ -38,6 +41,7 @@ std::uint64_t GetLe(const char* p, int bytes) {
 struct ParsedJournal {
   bool whole = false;  // the header is complete
   bool committed = false;
+  std::string id;
   std::string lead;
   struct File {
     std::string path;
@@ -62,6 +66,7 @@ ParsedJournal Parse(const RawFile& f) {
   if (kHeaderSize + leadLength > all.size()) return p;
   p.whole = true;
   p.committed = all[kCommittedMark] == 1;
+  p.id = all.substr(16, kIdSize);
   p.lead = all.substr(kHeaderSize, leadLength);
   std::size_t pos = kHeaderSize + leadLength;
   while (all.size() - pos >= 9) {
@@ -111,12 +116,14 @@ void PutBack(const ParsedJournal& p) {
   }
 }
 
-bool LeadCommitted(const std::string& leadPath) {
-  RawFile lead;
-  if (!lead.Open(leadPath, false, leadPath)) return false;
-  char head[kCommittedMark + 1];
-  return lead.ReadAt(0, head, sizeof head) == sizeof head && std::memcmp(head, kMagic, sizeof kMagic) == 0 &&
-         head[kCommittedMark] == 1;
+// The journal at `path` when it belongs to the transaction `id` (and, when asked, nobody holds
+// it: a journal that another process is undoing stays its to remove).
+std::optional<ParsedJournal> JournalOf(const std::string& path, const std::string& id, bool unheld) {
+  RawFile f;
+  if (!f.Open(path, false, path) || (unheld && !f.TryFlock(true))) return std::nullopt;
+  ParsedJournal p = Parse(f);
+  if (!p.whole || p.id != id) return std::nullopt;
+  return p;
 }
 
 bool Exists(const std::string& path) {
@@ -216,7 +223,15 @@ class TableJournal::FileWatch final : public WriteWatcher {
   std::map<std::uint64_t, std::uint64_t> kept_;  // start -> end, disjoint
 };
 
-TableJournal::TableJournal(const TableNames& table, std::string leadPath, const TransactionFaults* faults)
+std::string NewTransactionId() {
+  std::random_device random;
+  std::string id;
+  while (id.size() < kIdSize) PutLe(id, random(), 4);
+  return id.substr(0, kIdSize);
+}
+
+TableJournal::TableJournal(const TableNames& table, const std::string& transactionId, std::string leadPath,
+                           const TransactionFaults* faults)
     : path_(JournalPath(table)), display_("the transaction journal of " + table.windowsName), faults_(faults) {
   const int fd = ::open(path_.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
   if (fd < 0) {
@@ -232,6 +247,7 @@ TableJournal::TableJournal(const TableNames& table, std::string leadPath, const 
     std::string header(kMagic, sizeof kMagic);
     header.append(4, '\0');
     PutLe(header, leadPath.size(), 4);
+    header += transactionId;
     header += leadPath;
     file_.WriteAt(0, header.data(), header.size());
     end_ = header.size();
@@ -313,13 +329,22 @@ void RecoverInterruptedTransaction(const TableNames& table) {
                           "open elsewhere.");
   }
   const ParsedJournal p = Parse(journal);
-  const bool committed = p.lead.empty() ? p.committed : LeadCommitted(p.lead);
+  bool committed = p.committed;
+  if (!p.lead.empty()) {
+    const auto lead = JournalOf(p.lead, p.id, false);
+    committed = lead && lead->committed;
+  }
   if (p.whole && !committed) PutBack(p);
-  // A committed lead goes last: until then it tells the other tables' journals to stay as they are.
+  // A committed lead goes last: until then it tells the other tables' journals that their
+  // transaction committed. One that another process is working on keeps it for a later open.
   if (p.whole && committed && p.lead.empty())
     for (const std::string& other : p.participants) {
-      RemoveFile(other, other);
-      SyncFolder(other, other);
+      if (JournalOf(other, p.id, true)) {
+        RemoveFile(other, other);
+        SyncFolder(other, other);
+      } else if (JournalOf(other, p.id, false)) {
+        return;
+      }
     }
   RemoveFile(path, display);
   SyncFolder(path, display);

@@ -25,6 +25,9 @@ namespace xbe {
 // Lets tests stop a process at a named step of a transaction (called after the step is done).
 using TransactionFaults = std::function<void(std::string_view step)>;
 
+// A new transaction's identifier (16 random bytes).
+std::string NewTransactionId();
+
 // Where the journal of a table's transaction lies.
 std::string JournalPath(const TableNames& table);
 
@@ -32,7 +35,10 @@ class TableJournal {
  public:
   // Creates the journal of `table` (it must not exist: another's journal is never replaced),
   // synced with its folder. `leadPath` names the lead journal; empty: this one is the lead.
-  TableJournal(const TableNames& table, std::string leadPath, const TransactionFaults* faults);
+  // `transactionId` (16 bytes) tells this transaction's journals from a later one's that
+  // happens to lie at the same place.
+  TableJournal(const TableNames& table, const std::string& transactionId, std::string leadPath,
+               const TransactionFaults* faults);
   ~TableJournal();
   TableJournal(const TableJournal&) = delete;
   TableJournal& operator=(const TableJournal&) = delete;

@@ -346,13 +346,15 @@ class KilledTransactions : public Transactions {
     fs::remove_all(d);
     fs::copy(dir(), d, fs::copy_options::recursive);
   }
-  // Opens both tables here, which undoes or drops what a killed process left.
-  void Recover(const fs::path& d) {
+  // Opens both tables here, which undoes or drops what a killed process left; the lead journal
+  // (people's) first or last.
+  void Recover(const fs::path& d, bool leadFirst) {
     Connection c(d.string());
-    XBE_OK(XbeCloseTable(OpenTable(c, "people")));
     OpenOptions cdx;
     cdx.tableType = XBE_CDX;
-    XBE_OK(XbeCloseTable(OpenTable(c, "STOCK", cdx)));
+    if (!leadFirst) XBE_OK(XbeCloseTable(OpenTable(c, "STOCK", cdx)));
+    XBE_OK(XbeCloseTable(OpenTable(c, "people")));
+    if (leadFirst) XBE_OK(XbeCloseTable(OpenTable(c, "STOCK", cdx)));
   }
 };
 
@@ -386,6 +388,7 @@ TEST_F(KilledTransactions, LeaveTheCommittedStateAtEveryStep) {
   const std::size_t spread = kPoints - points.size();
   for (std::size_t i = 0; i < spread; ++i) points.push_back(i * (steps.size() - 1) / (spread - 1));
   std::sort(points.begin(), points.end());
+  std::size_t tried = 0;
   for (std::size_t k : points) {
     SCOPED_TRACE("killed after step " + std::to_string(k) + " (" + steps[k] + ")");
     Fresh(work);
@@ -394,11 +397,64 @@ TEST_F(KilledTransactions, LeaveTheCommittedStateAtEveryStep) {
       if (seen++ == k) raise(SIGKILL);
     });
     ASSERT_TRUE(WIFSIGNALED(status)) << status;
-    Recover(work);
+    Recover(work, tried++ % 2 == 0);
     const auto committed = std::count(steps.begin(), steps.begin() + static_cast<std::ptrdiff_t>(k) + 1, "committed");
     EXPECT_EQ(Differences(Files(work, true), states[static_cast<std::size_t>(committed)]), "");
     if (HasFailure()) return;
   }
+}
+
+}  // namespace
+
+namespace {
+
+// A process killed at the commit point leaves the lead journal (people's) marked committed.
+// When STOCK's journal is gone and a later transaction has its own journal at that place, the
+// lead's removal at the next open of people leaves that journal alone.
+TEST_F(KilledTransactions, ALaterTransactionsJournalOutlivesAnOldLead) {
+  const fs::path work = tmp_.path() / "work";
+  Fresh(work);
+  ASSERT_EQ(Run(work, true, [](std::string_view) {}), 0);
+  const auto committed = Files(work, true);
+  Fresh(work);
+  const int killed = Run(work, true, [](std::string_view step) {
+    if (step == "committed") raise(SIGKILL);
+  });
+  ASSERT_TRUE(WIFSIGNALED(killed));
+  Connection c(work.string());
+  OpenOptions cdx;
+  cdx.tableType = XBE_CDX;
+  XBE_OK(XbeCloseTable(OpenTable(c, "STOCK", cdx)));
+  ASSERT_FALSE(fs::exists(work / "STOCK.dbf.tjl"));
+
+  int ready[2], go[2];
+  ASSERT_EQ(::pipe(ready), 0);
+  ASSERT_EQ(::pipe(go), 0);
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    XBEHANDLE cc = 0, stock = 0;
+    char x = 'n';
+    if (XbeConnect(work.c_str(), &cc) == 0 &&
+        XbeOpenTable(cc, (work.string() + "\\STOCK").c_str(), nullptr, XBE_CDX, XBE_ANSI, 0, XBE_CHECK_RIGHTS, 0,
+                     &stock) == 0 &&
+        XbeBeginTransaction(cc) == 0 && XbeGotoRecord(stock, 3) == 0 && Set(stock, "ITEM", "LATER") == 0 &&
+        XbeWriteRecord(stock) == 0)
+      x = 'y';
+    if (::write(ready[1], &x, 1) != 1 || ::read(go[0], &x, 1) < 0) _exit(2);
+    raise(SIGKILL);
+  }
+  char x = 'n';
+  ASSERT_EQ(::read(ready[0], &x, 1), 1);
+  ASSERT_EQ(x, 'y');
+  XBE_OK(XbeCloseTable(OpenTable(c, "people")));
+  EXPECT_FALSE(fs::exists(work / "people.dbf.tjl"));
+  EXPECT_TRUE(fs::exists(work / "STOCK.dbf.tjl")) << "the later transaction's journal was removed";
+  ASSERT_EQ(::write(go[1], "k", 1), 1);
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  XBE_OK(XbeCloseTable(OpenTable(c, "STOCK", cdx)));
+  EXPECT_EQ(Differences(Files(work, true), committed), "");
+  for (int fd : {ready[0], ready[1], go[0], go[1]}) ::close(fd);
 }
 
 }  // namespace
