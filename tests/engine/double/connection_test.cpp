@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <thread>
 
 #include "engine/xbecnnct.h"
 #include "engine/xbetable.h"
@@ -547,4 +548,76 @@ end
   TOwnerForm again(nullptr);
   classes::ReadRootComponent(again, classes::WriteRootComponent(form));
   EXPECT_FALSE(again.Conn1->IsConnected());
+}
+
+TEST_F(Connection, RollbackCancelsTheEditsOfItsDatasets) {
+  TXbeConnection conn(nullptr);
+  conn.SetConnectPath("F:\\DADOS");
+  fake::E().openOptionsReported = 0x60;
+  TXbeTable table(nullptr);
+  table.SetXbeConnection(&conn);
+  table.SetTableName("ML2");
+  table.Open();
+  conn.BeginTransaction();
+  table.Append();
+  Watch(conn);
+  conn.OnDisconnect = nullptr;
+  conn.BeforeRollback = classes::TNotifyEvent::FromFunction([&](classes::TObject*) {
+    events.push_back(table.State() == db::DSState::Insert ? "BeforeRollback/insert" : "BeforeRollback/?");
+  });
+  conn.Rollback();
+  EXPECT_EQ(table.State(), db::DSState::Browse);
+  EXPECT_EQ(events, (std::vector<std::string>{"BeforeRollback/insert", "AfterRollback"}));
+  EXPECT_TRUE(fake::CallsOf("XbeAppendRecord").empty());
+  EXPECT_EQ(fake::CallsOf("XbeRollbackTransaction").size(), 1u);
+}
+
+TEST_F(Connection, NameLookupPrefersConnectionsOfTheCallingThread) {
+  TOwnerForm form1(nullptr), form2(nullptr);
+  form1.SetName("Form1");
+  form2.SetName("Form2");
+  TXbeConnection* elsewhere = nullptr;
+  std::thread([&] { elsewhere = new TXbeConnection(&form1); }).join();
+  elsewhere->SetName("Conn1");
+  auto* here = new TXbeConnection(&form2);
+  here->SetName("Conn1");
+  EXPECT_NE(elsewhere->CreatorThreadId(), here->CreatorThreadId());
+  // Same owner but another thread loses to another owner on this thread ...
+  auto* table = new TXbeTable(&form1);
+  table->SetDatabaseName("Conn1");
+  EXPECT_EQ(table->XbeConnection(), here);
+  // ... and the qualified name reaches the other thread's connection.
+  table->SetDatabaseName("Form1.Conn1");
+  EXPECT_EQ(table->XbeConnection(), elsewhere);
+}
+
+TEST_F(Connection, DestructionDetachesDatasetsAndReportsAFailedDisconnect) {
+  struct Case {
+    XBERESULT disconnect;
+    const char* reported;
+  };
+  for (const Case& c : {Case{0, ""}, Case{5024, ""}, Case{6001, "Error 6001: XbeDisconnect failed"}}) {
+    fake::Reset();
+    fake::E().fields = {{2, 4, 0, "CODCONV"}};
+    std::string reported;
+    DesignErrorHook = [&](const rtl::Exception& e) { reported = e.Message(); };
+    TXbeTable table(nullptr);
+    auto* conn = new TXbeConnection(nullptr);
+    conn->SetConnectPath("F:\\DADOS");
+    table.SetXbeConnection(conn);
+    table.SetTableName("ML2");
+    table.Open();
+    conn->ExecuteSQL("SELECT 1", nullptr, true);
+    std::vector<std::string> fired;
+    conn->OnDisconnect = classes::TNotifyEvent::FromFunction([&](classes::TObject*) { fired.push_back("On"); });
+    conn->AfterDisconnect = classes::TNotifyEvent::FromFunction([&](classes::TObject*) { fired.push_back("After"); });
+    if (c.disconnect) fake::E().failures["XbeDisconnect"] = c.disconnect;
+    delete conn;
+    EXPECT_EQ(fired, std::vector<std::string>{"On"});
+    DesignErrorHook = nullptr;
+    EXPECT_EQ(reported, c.reported);
+    EXPECT_FALSE(table.Active());
+    EXPECT_EQ(table.XbeConnection(), nullptr);
+    EXPECT_EQ(fake::CallsOf("XbeCloseSQLStatement").size(), 1u);
+  }
 }
