@@ -114,8 +114,6 @@ std::string TXbeDataSet::Version() const {
   return "7.1 (" + engine + ")";
 }
 
-void TXbeDataSet::SetMasterSource(db::TDataSource* value) { masterLink_->SetDataSource(value); }
-
 void TXbeDataSet::SetIndexDefs(const db::TIndexDefs& value) { indexDefs_->Assign(value); }
 
 db::TFieldClass TXbeDataSet::FieldClassFor(db::TFieldType type) {
@@ -133,22 +131,4 @@ XBEHANDLE TXbeDataSet::OpenTable() { db::AbstractError(); }
 
 std::int32_t TXbeDataSet::GetLastAutoIncValue() { db::AbstractError(); }
 
-// ---- operations of units that come later: each refuses clearly ----------------------------
 
-void TXbeDataSet::RaiseNotAvailable(const std::string& what) const {
-  RaiseXbeError(this, what + " is not available in this version of the table access layer.");
-}
-
-bool TXbeDataSet::LocateValues(const std::string&, const db::Variant&, db::LocateOptions) {
-  RaiseNotAvailable("Locate");
-}
-db::Variant TXbeDataSet::LookupValues(const std::string&, const db::Variant&, const std::string&) {
-  RaiseNotAvailable("Lookup");
-}
-std::unique_ptr<classes::TStream> TXbeDataSet::OpenBlobStream(db::TField*, db::BlobMode) {
-  RaiseNotAvailable("Reading and writing blob contents");
-}
-
-// Following a master comes with the master/detail unit; until then a linked detail refuses.
-void TXbeDataSet::FollowMaster() { RaiseNotAvailable("Following a master dataset"); }
-void TXbeDataSet::ReleaseMaster() {}

@@ -225,7 +225,7 @@ void TXbeDataSet::InitRecordDefaults(db::TRecordBuffer buffer) {
     }
     def->Changed = true;
   }
-  // Blob caches belong to the blob unit; none is held by a buffer yet.
+  if (BlobFieldCount() > 0 && ResetsBlobCaches()) ResetBlobCaches(buffer);
 }
 
 void TXbeDataSet::ClearCalcArea(db::TRecordBuffer buffer) {
@@ -283,7 +283,11 @@ void TXbeDataSet::BeginInsertRecord() {
 void TXbeDataSet::NewRecordHook() {
   if (State() == db::DSState::Insert && (tableOpenOptions_ & kInsertsPermitted) == 0)
     CheckXbeResult(this, XbeSetLastError(5054, "Insert permission not granted on this table."));
-  // Master fields are copied into new details by the master/detail unit.
+  // New details carry their master's key.
+  if (masterLink_->Active()) {
+    const std::vector<db::TField*>& master = masterLink_->Fields();
+    for (std::size_t i = 0; i < master.size(); ++i) AssignSegmentField(static_cast<int>(i), master[i]);
+  }
   db::TDataSet::NewRecordHook();
 }
 
@@ -337,6 +341,7 @@ void TXbeDataSet::PostRecord() {
       std::uint32_t record = 0;
       CheckXbeResult(this, XbeGetRecordNum(tableHandle_, 2, &record));
       Store(buffer + bookmarkOffset_, record);
+      RebindNewRecordBlobCaches(buffer, record);
     }
     std::uint16_t fieldCount = 0;
     CheckXbeResult(this, XbeGetNumFields(tableHandle_, &fieldCount));
@@ -355,7 +360,7 @@ void TXbeDataSet::PostRecord() {
         CheckXbeResult(this, XbeSetFieldRaw(tableHandle_, XBE_FIELD_ORDINAL(n), raw, def->Length));
       }
     }
-    // Modified blob caches are flushed here by the blob unit; none is held yet.
+    FlushBlobCaches(buffer);
     CheckXbeResult(this, XbeWriteRecord(tableHandle_));
     if (state == db::DSState::Edit && !exclusive_)
       CheckXbeResult(this, XbeUnlockRecord(tableHandle_, Load<std::uint32_t>(buffer + bookmarkOffset_)));

@@ -2,6 +2,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "engine/xbeblob.h"
 #include "engine/xbedata.h"
 #include "platform/db/bcd.h"
 #include "platform/db/datetime.h"
@@ -9,7 +10,8 @@
 
 namespace {
 
-constexpr std::uint16_t kBlobSlotSize = 4;
+// A slot holds the buffer's reference to its cache.
+constexpr std::uint16_t kBlobSlotSize = sizeof(TXbeBlobCache*);
 constexpr std::uint16_t kRecordInfoSize = 8;
 constexpr double kJulianOfDayZero = 1721425.0;
 
@@ -82,12 +84,22 @@ void TXbeDataSet::LayOutRecordBuffer() {
 }
 
 db::TRecordBuffer TXbeDataSet::AllocateRecordBuffer() {
-  // Owned by the framework's buffer list from here on and released by ReleaseRecordBuffer.
-  // The blob-cache slots stay empty: blob contents are read through blob streams.
-  return new db::Byte[recordBufferSize_]();
+  // Owned by the framework's buffer list from here on and released by ReleaseRecordBuffer,
+  // with one blob cache per blob-cache slot.
+  auto buffer = std::make_unique<db::Byte[]>(recordBufferSize_);
+  std::vector<std::unique_ptr<TXbeBlobCache>> caches;
+  for (int slot = 0; slot < BlobSlotCount(); ++slot) caches.push_back(std::make_unique<TXbeBlobCache>());
+  for (int slot = 0; slot < BlobSlotCount(); ++slot) {
+    TXbeBlobCache* cache = caches[static_cast<std::size_t>(slot)].release();
+    Store(buffer.get() + blobCacheOffset_ + kBlobSlotSize * slot, cache);
+  }
+  return buffer.release();
 }
 
 void TXbeDataSet::ReleaseRecordBuffer(db::TRecordBuffer& buffer) {
+  if (buffer == nullptr) return;
+  for (int slot = 0; slot < BlobSlotCount(); ++slot)
+    delete Load<TXbeBlobCache*>(buffer + blobCacheOffset_ + kBlobSlotSize * slot);
   delete[] buffer;
   buffer = nullptr;
 }
@@ -172,7 +184,7 @@ db::GetResult TXbeDataSet::ReadVisibleRecord(db::TRecordBuffer buffer, std::uint
         CheckXbeResult(this, XbeIsEmpty(tableHandle_, XBE_FIELD_ORDINAL(i), &empty));
         Store<std::int32_t>(buffer + def->Offset, empty ? 0 : -1);
       }
-      // The buffer's blob caches would be reset here; no cache is held yet.
+      if (ResetsBlobCaches()) ResetBlobCaches(buffer);
     }
 
     if (tableOptions_->XbeCharType() == OEM) {
@@ -241,6 +253,7 @@ std::int32_t TXbeDataSet::RecordPosition() {
 }
 
 bool TXbeDataSet::ActiveIndexHasScope() {
+  if (activeHandle_ == tableHandle_ || activeHandle_ == kNoHandle) return false;
   char bound[4082];
   std::uint16_t length = sizeof bound;
   XBERESULT r = XbeGetScope(activeHandle_, 1, bound, &length);
@@ -511,7 +524,9 @@ bool TXbeDataSet::IsRawValueBlank(const db::Byte* raw, std::uint32_t length, std
   }
 }
 
-bool TXbeDataSet::IsBlobFieldBlank(db::TRecordBuffer, db::TField*, std::uint16_t t, const db::Byte* raw) {
-  // No blob cache holds modified contents yet, so the empty marker decides.
+bool TXbeDataSet::IsBlobFieldBlank(db::TRecordBuffer buffer, db::TField* field, std::uint16_t t, const db::Byte* raw) {
+  // Changed contents decide by their size; otherwise the record's empty marker does.
+  TXbeBlobCache* cache = BlobCacheOf(buffer, field);
+  if (cache != nullptr && cache->IsModified()) return cache->Size() <= 0;
   return IsRawValueBlank(raw, 0, t);
 }

@@ -22,6 +22,7 @@
 
 class TXbeDataSet;
 class TXbeConnection;
+class TXbeBlobCache;
 
 // The code of every rule violation that the layer detects itself.
 inline constexpr std::int32_t kXbeLayerErrorCode = 5121;
@@ -424,7 +425,7 @@ class TXbeDataSet : public db::TDataSet {
   void NewRecordHook() override;
   void AddRecord(db::TRecordBuffer buffer, bool append) override;
   void ClearCalcArea(db::TRecordBuffer buffer) override;
-  // Searching and blob contents come with their own units; until then these refuse clearly.
+  // Searching, locate and lookup (dataset_locate.cpp) and blob contents (dataset_blobs.cpp).
   bool FindNextRecord(bool restart, bool forward) override;
   bool LocateValues(const std::string& keyFields, const db::Variant& keyValues, db::LocateOptions options) override;
   db::Variant LookupValues(const std::string& keyFields, const db::Variant& keyValues,
@@ -471,6 +472,54 @@ class TXbeDataSet : public db::TDataSet {
 
   static constexpr XBEHANDLE kNoHandle = 0xFFFFFFFFu;  // -1
 
+  // ---- master/detail links, locate and lookup, and the index hooks of key search -----------
+ public:
+  // Fill range keys 1 and 2 with the values given, by position, for the leading segments of
+  // the active index.
+  void SetRangeFromMaster();
+  void SetRangeFromValues(const std::vector<db::TField*>& values);
+  void AssignSegmentField(int segment, db::TField* source);
+  // The engine field number (1-based) of a segment of the active index.
+  std::uint16_t GetSegmentFieldNum(int segment);
+  std::uint16_t ActiveIndexSegmentCount();
+  bool ActiveIndexHasCondition();
+  bool ActiveIndexIsUnique();
+  bool ActiveIndexIsCustom();
+  // An index that a seek may use without leaving out records (no bound, condition or
+  // uniqueness hides any of them).
+  bool IndexUsableForSeek(XBEHANDLE index);
+  // Positions the engine cursor on the first record holding the values; the cursor returns
+  // where it stood when there is none.
+  bool FindByValues(const std::string& keyFields, const db::Variant& keyValues, db::LocateOptions options);
+  // The engine expression that compares the fields with their values in the filter buffer.
+  std::string BuildFilterString(const std::vector<db::TField*>& fields, bool caseInsensitive);
+  bool ScanForExpression(const std::string& expression);
+  // Whether the locate fields (";"-separated) are exactly the leading fields of an index's
+  // key-field list, in any order; `deepest` then gets the upper-cased name of the last of them.
+  static bool MatchKeyPrefix(const std::string& keyFieldList, const std::string& locateFields, std::string& deepest);
+
+ protected:
+  void AfterOpenHook() override;
+  bool FieldIsIndexSegment(db::TField* field) override;
+  bool CopyCurrentRecord(db::TRecordBuffer destination) override;
+  bool QuerySequenced() override { return sequenced_; }
+  // Blob contents (xbeblob.h): one cache per record buffer and blob field, in the buffer's
+  // blob-cache slots (a blob field's framework offset is its slot number).
+  friend class TXbeBlobStream;
+  TXbeBlobCache* BlobCacheOf(db::TRecordBuffer buffer, const db::TField* field) const;
+  // The slots the buffer layout holds (one per blob field when it was laid out).
+  int BlobSlotCount() const;
+  // The engine record number a buffer holds (0 for a record not yet stored).
+  std::uint32_t BufferRecordNumber(db::TRecordBuffer buffer) const;
+  // Whether a record read or initialisation in the current state empties the buffer's caches.
+  bool ResetsBlobCaches() const;
+  void ResetBlobCaches(db::TRecordBuffer buffer);
+  // Writes every modified cache of the buffer into the engine's record buffer, with the
+  // field's empty marker.
+  void FlushBlobCaches(db::TRecordBuffer buffer);
+  // After an append: the new record's caches belong to the record number it got.
+  void RebindNewRecordBlobCaches(db::TRecordBuffer buffer, std::uint32_t record);
+
  private:
   struct RecordInfo {
     std::int32_t position;
@@ -487,7 +536,6 @@ class TXbeDataSet : public db::TDataSet {
   void ReleaseMaster();
   bool ActiveIndexHasScope();
   void LoadFieldDefsFrom(XBEHANDLE handle);
-  [[noreturn]] void RaiseNotAvailable(const std::string& what) const;
   void SetScopeText(std::string& target, const std::string& value);
 
   XBEHANDLE tableHandle_ = kNoHandle;

@@ -12,7 +12,7 @@ extern "C" {
 XBERESULT XbeGetLastError(uint32_t* code, char* text, uint16_t* length) {
   // Never fails: with no buffer only the code (and the length needed) comes back.
   try {
-    std::lock_guard<std::recursive_mutex> lock(EngineMutex());
+    std::lock_guard<EngineLock> lock(EngineMutex());
     const LastError& last = ThreadLastError();
     if (code) *code = last.code;
     if (length == nullptr) return kOk;
@@ -48,7 +48,7 @@ XBERESULT XbeShowError(const char* title) {
 }
 
 XBERESULT XbeSetLastError(uint32_t code, const char* text) {
-  std::lock_guard<std::recursive_mutex> lock(EngineMutex());
+  std::lock_guard<EngineLock> lock(EngineMutex());
   return SetLastError(code, text ? text : "");
 }
 

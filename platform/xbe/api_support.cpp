@@ -20,7 +20,7 @@ void PutText(std::string_view text, char* buffer, std::uint16_t* length) {
   *length = static_cast<std::uint16_t>(text.size());
 }
 
-void PutBytes(std::string_view bytes, void* buffer, std::uint32_t* length, bool terminate) {
+void PutBytesChecked(std::string_view bytes, void* buffer, std::uint32_t* length, bool terminate) {
   Require(length, "length");
   const std::uint64_t needed = bytes.size() + (terminate ? 1 : 0);
   if (buffer == nullptr || *length < needed) {
@@ -31,13 +31,5 @@ void PutBytes(std::string_view bytes, void* buffer, std::uint32_t* length, bool 
   if (terminate) static_cast<char*>(buffer)[bytes.size()] = '\0';
   *length = static_cast<std::uint32_t>(bytes.size());
 }
-
-std::size_t ResolveField(const Table& table, XBEFIELD field) {
-  const auto value = reinterpret_cast<std::uintptr_t>(field);
-  if (value < 0x10000) return table.FieldIndexOrdinal(static_cast<std::uint32_t>(value));
-  return table.FieldIndexName(field);
-}
-
-Table& TableOf(XBEHANDLE handle) { return Handles().Cursor(handle).CursorTable(); }
 
 }  // namespace xbe

@@ -1,6 +1,7 @@
 // Helpers of the C entry points: the error boundary, text buffers and field identifiers.
 #pragma once
 #include <cstdint>
+#include <cstring>
 #include <exception>
 #include <mutex>
 #include <new>
@@ -29,7 +30,7 @@ inline std::uint32_t IndexErrorCode(const index::IndexError& e) {
 template <class Body>
 XBERESULT Guarded(Body&& body) noexcept {
   try {
-    std::lock_guard<std::recursive_mutex> lock(EngineMutex());
+    std::lock_guard<EngineLock> lock(EngineMutex());
     body();
     return kOk;
   } catch (const Error& e) {
@@ -59,10 +60,21 @@ void PutText(std::string_view text, char* buffer, std::uint16_t* length);
 // is written, so a failing call leaves every buffer as it was.
 void CheckTextFits(std::string_view text, const char* buffer, std::uint16_t* length);
 // Copies bytes (no terminator needed) into a buffer of *length; 5005 with the size needed.
-void PutBytes(std::string_view bytes, void* buffer, std::uint32_t* length, bool terminate);
+void PutBytesChecked(std::string_view bytes, void* buffer, std::uint32_t* length, bool terminate);
+inline void PutBytes(std::string_view bytes, void* buffer, std::uint32_t* length, bool terminate) {
+  if (length == nullptr || buffer == nullptr || *length < bytes.size() + (terminate ? 1 : 0))
+    return PutBytesChecked(bytes, buffer, length, terminate);
+  std::memcpy(buffer, bytes.data(), bytes.size());
+  if (terminate) static_cast<char*>(buffer)[bytes.size()] = '\0';
+  *length = static_cast<std::uint32_t>(bytes.size());
+}
 
-std::size_t ResolveField(const Table& table, XBEFIELD field);
-Table& TableOf(XBEHANDLE handle);
+inline std::size_t ResolveField(const Table& table, XBEFIELD field) {
+  const auto value = reinterpret_cast<std::uintptr_t>(field);
+  if (value < 0x10000) return table.FieldIndexOrdinal(static_cast<std::uint32_t>(value));
+  return table.FieldIndexName(field);
+}
+inline Table& TableOf(XBEHANDLE handle) { return Handles().CursorTableOf(handle); }
 // The table object of a table or index order handle.
 TableObject& TableObjectOf(XBEHANDLE handle);
 // An index order handle, its file brought up to date.

@@ -70,7 +70,7 @@ class DbtMemo final : public MemoStore {
     file_.ReadAt(0, head, 4);
     std::uint64_t next = CheckedNextFree(Le32(head), kDbtBlock);
     if (oldBlock != 0 && OwnedBlocks(oldBlock, next) >= blocks) {
-      file_.WriteAt(static_cast<std::uint64_t>(oldBlock) * kDbtBlock, bytes.data(), bytes.size());
+      WriteBytes(static_cast<std::uint64_t>(oldBlock) * kDbtBlock, bytes.data(), bytes.size());
       return oldBlock;
     }
     // Append: after both the header's next free block and the end of the file, so that a wrong
@@ -79,11 +79,11 @@ class DbtMemo final : public MemoStore {
     next = std::max<std::uint64_t>({next, sizeBlocks, 1});
     if (next + blocks > 0xFFFFFFFFULL) Fail(kDiskFull, "The memo file " + file_.DisplayName() + " is full.");
     bytes.resize(blocks * kDbtBlock, '\0');
-    file_.WriteAt(next * kDbtBlock, bytes.data(), bytes.size());
+    WriteBytes(next * kDbtBlock, bytes.data(), bytes.size());
     const std::uint32_t newNext = static_cast<std::uint32_t>(next + blocks);
     char nh[4];
     for (int i = 0; i < 4; ++i) nh[i] = static_cast<char>((newNext >> (8 * i)) & 0xFF);
-    file_.WriteAt(0, nh, 4);
+    WriteBytes(0, nh, 4);
     return static_cast<std::uint32_t>(next);
   }
 

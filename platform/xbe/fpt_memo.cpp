@@ -58,7 +58,7 @@ class FptMemo final : public MemoStore {
     file_.ReadAt(0, head, 4);
     std::uint64_t next = CheckedNextFree(Be32(head), blockSize_);
     if (oldBlock != 0 && OwnedBlocks(oldBlock, next) >= blocks) {
-      file_.WriteAt(static_cast<std::uint64_t>(oldBlock) * blockSize_, bytes.data(), bytes.size());
+      WriteBytes(static_cast<std::uint64_t>(oldBlock) * blockSize_, bytes.data(), bytes.size());
       return oldBlock;
     }
     // Append: after both the header's next free block and the end of the file, so that a wrong
@@ -68,10 +68,10 @@ class FptMemo final : public MemoStore {
     next = std::max<std::uint64_t>({next, sizeBlocks, firstBlock});
     if (next + blocks > 0xFFFFFFFFULL) Fail(kDiskFull, "The memo file " + file_.DisplayName() + " is full.");
     bytes.resize(blocks * blockSize_, '\0');
-    file_.WriteAt(next * blockSize_, bytes.data(), bytes.size());
+    WriteBytes(next * blockSize_, bytes.data(), bytes.size());
     char nh[4];
     PutBe32(nh, static_cast<std::uint32_t>(next + blocks));
-    file_.WriteAt(0, nh, 4);
+    WriteBytes(0, nh, 4);
     return static_cast<std::uint32_t>(next);
   }
 

@@ -12,14 +12,20 @@ std::uint32_t Registry::Add(std::unique_ptr<HandleObject> object) {
   }
 }
 
-HandleObject* Registry::Find(std::uint32_t handle) const {
+HandleObject* Registry::FindSlow(std::uint32_t handle) const {
   auto it = objects_.find(handle);
-  return it == objects_.end() ? nullptr : it->second.get();
+  if (it == objects_.end()) return nullptr;
+  recent_[handle % kRecentSlots] = Recent{handle, it->second->Kind(), it->second.get()};
+  return it->second.get();
 }
+
+void Registry::FailInvalid(std::uint32_t handle) { Fail(kInvalidHandle, "Invalid handle " + std::to_string(handle) + "."); }
 
 std::unique_ptr<HandleObject> Registry::Remove(std::uint32_t handle) {
   auto it = objects_.find(handle);
   if (it == objects_.end()) return nullptr;
+  Recent& r = recent_[handle % kRecentSlots];
+  if (r.handle == handle) r = Recent{};
   std::unique_ptr<HandleObject> o = std::move(it->second);
   objects_.erase(it);
   return o;
@@ -32,29 +38,18 @@ std::size_t Registry::Count(HandleKind kind) const {
   return n;
 }
 
-CursorHandle& Registry::Cursor(std::uint32_t handle) {
-  HandleObject* o = Find(handle);
-  if (o == nullptr || (o->Kind() != HandleKind::kTable && o->Kind() != HandleKind::kIndexOrder))
-    Fail(kInvalidHandle, "Invalid handle " + std::to_string(handle) + ".");
-  auto& c = static_cast<CursorHandle&>(*o);
-  c.Prepare();
-  return c;
-}
-
-void Registry::ForEach(const std::function<void(std::uint32_t, HandleObject&)>& visit) {
-  for (auto& [h, o] : objects_) visit(h, *o);
-}
+Table& Registry::CursorTableSlow(std::uint32_t handle) { return Cursor(handle).CursorTable(); }
 
 void OrderObject::Prepare() { file->Refresh(); }
 
-Registry& Handles() {
-  static Registry registry;
-  return registry;
-}
-
-std::recursive_mutex& EngineMutex() {
-  static std::recursive_mutex mutex;
-  return mutex;
+void EngineLock::Wait(std::uintptr_t me) {
+  waiters_.fetch_add(1, std::memory_order_seq_cst);
+  for (;;) {
+    std::uintptr_t expected = 0;
+    if (owner_.compare_exchange_strong(expected, me, std::memory_order_seq_cst, std::memory_order_relaxed)) break;
+    owner_.wait(expected, std::memory_order_seq_cst);
+  }
+  waiters_.fetch_sub(1, std::memory_order_seq_cst);
 }
 
 }  // namespace xbe

@@ -1,8 +1,8 @@
 // The engine's handle table: every object a caller holds by number. Handles are never 0, stay
 // below 0x80000000 and are unique across kinds; a stale or foreign number is an error.
 #pragma once
+#include <atomic>
 #include <cstdint>
-#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -109,9 +109,22 @@ struct SearchObject final : HandleObject {
 };
 
 class Registry {
+  // The handles used last, by their low bits: every call looks its handle up, and a caller
+  // works with a few handles at a time. A slot is emptied when its handle goes.
+  static constexpr std::size_t kRecentSlots = 16;
+  struct Recent {
+    std::uint32_t handle = 0;
+    HandleKind kind = HandleKind::kConnection;
+    HandleObject* object = nullptr;
+  };
+
  public:
   std::uint32_t Add(std::unique_ptr<HandleObject> object);
-  HandleObject* Find(std::uint32_t handle) const;
+  HandleObject* Find(std::uint32_t handle) const {
+    const Recent& r = recent_[handle % kRecentSlots];
+    if (r.handle == handle && r.object != nullptr) return r.object;
+    return FindSlow(handle);
+  }
   std::unique_ptr<HandleObject> Remove(std::uint32_t handle);
   std::size_t Count(HandleKind kind) const;
   // Connections once closed answer 5024 instead of "invalid handle".
@@ -129,21 +142,81 @@ class Registry {
   template <class T>
   T& Get(std::uint32_t handle, HandleKind kind) {
     HandleObject* o = Find(handle);
-    if (o == nullptr || o->Kind() != kind) Fail(kInvalidHandle, "Invalid handle " + std::to_string(handle) + ".");
+    if (o == nullptr || o->Kind() != kind) FailInvalid(handle);
     return static_cast<T&>(*o);
   }
-  CursorHandle& Cursor(std::uint32_t handle);
-  void ForEach(const std::function<void(std::uint32_t, HandleObject&)>& visit);
+  // The table of a table or index order handle (Cursor(handle).CursorTable()); a table handle
+  // used lately is found without a call.
+  Table& CursorTableOf(std::uint32_t handle);
+  Table& CursorTableSlow(std::uint32_t handle);
+  CursorHandle& Cursor(std::uint32_t handle) {
+    HandleObject* o = Find(handle);
+    if (o == nullptr || (o->Kind() != HandleKind::kTable && o->Kind() != HandleKind::kIndexOrder)) FailInvalid(handle);
+    auto& c = static_cast<CursorHandle&>(*o);
+    c.Prepare();
+    return c;
+  }
 
  private:
+  [[noreturn]] static void FailInvalid(std::uint32_t handle);
+  HandleObject* FindSlow(std::uint32_t handle) const;
+
+  mutable Recent recent_[kRecentSlots];
   std::map<std::uint32_t, std::unique_ptr<HandleObject>> objects_;
   std::set<std::uint32_t> closedConnections_;
   std::set<std::uint32_t> closedStatements_;
   std::uint32_t next_ = 0x100;
 };
 
-Registry& Handles();
+// A recursive lock that costs a few instructions when no other thread holds it (every C call
+// takes it); a thread that finds it held sleeps until it is released.
+class EngineLock {
+ public:
+  void lock() {
+    const std::uintptr_t me = Self();
+    if (owner_.load(std::memory_order_relaxed) == me) {
+      ++depth_;
+      return;
+    }
+    std::uintptr_t expected = 0;
+    if (!owner_.compare_exchange_strong(expected, me, std::memory_order_seq_cst, std::memory_order_relaxed))
+      Wait(me);
+    depth_ = 1;
+  }
+  void unlock() {
+    if (--depth_ != 0) return;
+    owner_.store(0, std::memory_order_seq_cst);
+    if (waiters_.load(std::memory_order_seq_cst) != 0) owner_.notify_all();
+  }
+
+ private:
+  static std::uintptr_t Self() {
+    static thread_local char tag;
+    return reinterpret_cast<std::uintptr_t>(&tag);
+  }
+  void Wait(std::uintptr_t me);
+
+  std::atomic<std::uintptr_t> owner_{0};
+  std::atomic<int> waiters_{0};
+  std::uint32_t depth_ = 0;  // touched by the owner only
+};
+
+inline Registry& Handles() {
+  static Registry registry;
+  return registry;
+}
+
+inline Table& Registry::CursorTableOf(std::uint32_t handle) {
+  const Recent& r = recent_[handle % kRecentSlots];
+  if (r.handle == handle && r.kind == HandleKind::kTable && r.object != nullptr)
+    return *static_cast<TableObject*>(r.object)->table;
+  return CursorTableSlow(handle);
+}
+
 // Every C entry point runs under this lock.
-std::recursive_mutex& EngineMutex();
+inline EngineLock& EngineMutex() {
+  static EngineLock lock;
+  return lock;
+}
 
 }  // namespace xbe

@@ -5,6 +5,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,7 @@ namespace xbe {
 struct KeyRecord {
   std::string image;
   std::map<std::size_t, std::size_t> partial;  // field index -> characters given
+  std::set<std::size_t> given;                 // field indexes set since the key was begun
 };
 
 class IndexOrder final : public Order {

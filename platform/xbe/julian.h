@@ -21,6 +21,9 @@ bool IsValidCivil(int year, int month, int day);
 // "CCYYMMDD" -> julian; nullopt for a text that is not a valid date. An all-blank (or empty)
 // text is the empty date, julian 0.
 std::optional<std::int64_t> JulianFromStorageText(std::string_view text);
+// Whether the eight bytes at `text` are a valid date as CCYYMMDD digits (so that the text a
+// date conversion gives back is those very bytes).
+bool IsCivilDateText(const char* text);
 // julian -> "CCYYMMDD"; julian <= 0 gives eight blanks.
 std::string StorageTextFromJulian(std::int64_t julian);
 

@@ -17,7 +17,8 @@ void InitKeyRecord(IndexOrder& order, const Table& table);
 void SetKeyFieldText(IndexOrder& order, const Table& table, std::size_t field, std::string_view text);
 void SetKeyFieldRaw(IndexOrder& order, const Table& table, std::size_t field, std::string_view bytes);
 void SetKeyFieldEmpty(IndexOrder& order, const Table& table, std::size_t field);
-// The raw key, cut after the last character of a partial segment.
+// The raw key, cut after the last character of a partial segment, or before the first segment
+// left out after given leading ones.
 std::string BuildRawKey(IndexOrder& order, const Table& table);
 
 }  // namespace xbe

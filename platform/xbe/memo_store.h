@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/xbe/raw_file.h"
 
@@ -27,13 +28,32 @@ class MemoStore {
   virtual bool StoresBinary() const = 0;
   RawFile& File() { return file_; }
 
+  // The writes of one record change: from BeginChanges on, what they overwrite is kept, so
+  // that UndoChanges can put the file back as it was when the record cannot be written after
+  // all (reused blocks hold the stored record's memo). KeepChanges ends the change.
+  void BeginChanges();
+  void KeepChanges();
+  // Puts back every byte written over since BeginChanges and cuts the file to its size then.
+  void UndoChanges() noexcept;
+
  protected:
   explicit MemoStore(RawFile file) : file_(std::move(file)) {}
+  // Every write of the memo file goes through here.
+  void WriteBytes(std::uint64_t offset, const char* data, std::size_t size);
   // The header's next free block, checked before any write: one lying beyond the file's last
   // (possibly partial) block is damage, and trusting it would grow the file by gigabytes, so the
   // write is refused (kCorruptFile) and the file stays as it is.
   std::uint64_t CheckedNextFree(std::uint64_t next, std::uint32_t blockSize) const;
   RawFile file_;
+
+ private:
+  struct Overwritten {
+    std::uint64_t offset;
+    std::string bytes;
+  };
+  bool changing_ = false;
+  std::uint64_t sizeBefore_ = 0;
+  std::vector<Overwritten> overwritten_;
 };
 
 std::unique_ptr<MemoStore> OpenDbtMemo(RawFile file, bool dbase4);

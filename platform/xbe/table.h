@@ -66,9 +66,12 @@ class Table {
 
   // Structure and options.
   const Schema& Fields() const { return header_.schema; }
-  const FieldDesc& Field(std::size_t index) const;
+  const FieldDesc& Field(std::size_t index) const { return header_.schema.fields.at(index); }
   // Field index from a 1-based ordinal or a name; raises kFieldNotFound.
-  std::size_t FieldIndexOrdinal(std::uint32_t ordinal) const;
+  std::size_t FieldIndexOrdinal(std::uint32_t ordinal) const {
+    if (ordinal == 0 || ordinal > header_.schema.fields.size()) NoFieldNumber(ordinal);
+    return ordinal - 1;
+  }
   std::size_t FieldIndexName(std::string_view name) const;
   TableType Type() const { return type_; }
   CharType Chars() const { return charType_; }
@@ -117,7 +120,11 @@ class Table {
   void RemoveHook(RecordHook* hook);
 
   // The current record (pending changes included); raises 5068 without one.
-  const std::string& CurrentImage() const;
+  const std::string& CurrentImage() const {
+    if (pending_ != Pending::kNone) return pendingImage_;
+    if (!cursor_.OnRecord()) NoCurrentRecord();
+    return current_;
+  }
   const RecordView& CurrentView() const;
   bool HasCurrentRecord() const { return cursor_.OnRecord() || pending_ == Pending::kAppend; }
   std::uint32_t CurrentRecordNumber() const { return cursor_.recno; }
@@ -178,6 +185,8 @@ class Table {
   class ChangeBracket;
 
   Table() = default;
+  [[noreturn]] void NoFieldNumber(std::uint32_t ordinal) const;
+  [[noreturn]] static void NoCurrentRecord();
   // Makes `recno` current; false when the file now ends before it (an append taken back).
   bool Load(std::uint32_t recno);
   void SetAtEof();

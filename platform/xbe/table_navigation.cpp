@@ -34,7 +34,9 @@ bool Table::Load(std::uint32_t recno) {
     dbf_.ReadExact(RecordOffset(recno), scratch_.data(), scratch_.size());  // raises: the file is cut short
     bytes = scratch_.data();
   }
-  current_.assign(bytes, header_.recordLength);
+  // A record read on its own is taken over rather than copied.
+  if (bytes == scratch_.data()) current_.swap(scratch_);
+  else current_.assign(bytes, header_.recordLength);
   cursor_.recno = recno;
   cursor_.bof = false;
   cursor_.eof = false;

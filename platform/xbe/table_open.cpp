@@ -94,12 +94,8 @@ void Table::Close() {
   }
 }
 
-const FieldDesc& Table::Field(std::size_t index) const { return header_.schema.fields.at(index); }
-
-std::size_t Table::FieldIndexOrdinal(std::uint32_t ordinal) const {
-  if (ordinal == 0 || ordinal > header_.schema.fields.size())
-    Fail(kFieldNotFound, "The table " + names_.windowsName + " has no field number " + std::to_string(ordinal) + ".");
-  return ordinal - 1;
+void Table::NoFieldNumber(std::uint32_t ordinal) const {
+  Fail(kFieldNotFound, "The table " + names_.windowsName + " has no field number " + std::to_string(ordinal) + ".");
 }
 
 std::size_t Table::FieldIndexName(std::string_view name) const {
@@ -155,6 +151,8 @@ MemoBlob Table::ImageView::Memo(std::size_t index) const {
   const FieldDesc& f = Field(index);
   if (!IsMemoCode(f.code) || !table_.memo_) return {};
   MemoBlob b = table_.memo_->Read(DecodeMemoReference(FieldBytes(index)));
+  // A binary or image field holds bytes whatever its block says (and when it has no block).
+  if (f.code == kBinary || f.code == kImage) b.text = false;
   if (b.text) b.data = table_.ToAnsi(b.data);
   return b;
 }

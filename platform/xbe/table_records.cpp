@@ -91,11 +91,7 @@ class Table::ChangeBracket {
   bool done_ = false;
 };
 
-const std::string& Table::CurrentImage() const {
-  if (pending_ != Pending::kNone) return pendingImage_;
-  if (!cursor_.OnRecord()) Fail(kNoCurrentRecord, "");
-  return current_;
-}
+void Table::NoCurrentRecord() { Fail(kNoCurrentRecord, ""); }
 
 const RecordView& Table::CurrentView() const {
   const std::string& image = CurrentImage();
@@ -338,8 +334,20 @@ void Table::Write() {
   }
   ChangeBracket bracket(hooks_);
   std::string image = pendingImage_;
+  // Memo writes are undone when the record is not written after all: a reused block run held
+  // the stored record's memo. The header lock stays until then, so that no other writer's
+  // memo lands in what the undo cuts off.
+  std::optional<HeaderLock> memoLock;
+  struct MemoUndo {
+    MemoStore* memo = nullptr;
+    ~MemoUndo() {
+      if (memo) memo->UndoChanges();
+    }
+  } memoUndo;
   if (!pendingMemos_.empty()) {
-    HeaderLock lock(*this);
+    memoLock.emplace(*this);
+    memo_->BeginChanges();
+    memoUndo.memo = memo_.get();
     for (auto& [index, blob] : pendingMemos_) {
       const FieldDesc& f = Field(index);
       const std::uint32_t old = DecodeMemoReference(std::string_view(stored).substr(f.offset, f.length));
@@ -353,6 +361,11 @@ void Table::Write() {
   readAhead_.Drop();
   dbf_.WriteAt(RecordOffset(recno), image.data(), image.size());
   bracket.Done();
+  if (memoUndo.memo) {
+    memo_->KeepChanges();
+    memoUndo.memo = nullptr;
+  }
+  memoLock.reset();
   modified_ = true;
   current_ = image;
   pending_ = Pending::kNone;

@@ -57,7 +57,22 @@ struct ParsedJournal {
   std::vector<std::string> participants;
 };
 
-ParsedJournal Parse(const RawFile& f) {
+// Files beside the journal are named without their folder, so that a copy of the folder (a
+// backup taken after a crash) puts back its own files and never the original's.
+std::string StoredName(const std::string& journalPath, const std::string& path) {
+  std::error_code ec;
+  const std::string absolute = std::filesystem::absolute(path, ec).string();
+  if (ec) return path;
+  if (FolderOf(absolute) == FolderOf(journalPath)) return absolute.substr(absolute.find_last_of('/') + 1);
+  return absolute;
+}
+
+std::string Resolved(const std::string& journalPath, const std::string& stored) {
+  if (stored.empty() || stored.find('/') != std::string::npos) return stored;
+  return FolderOf(journalPath) + "/" + stored;
+}
+
+ParsedJournal Parse(const RawFile& f, const std::string& path) {
   ParsedJournal p;
   std::string all(static_cast<std::size_t>(f.Size()), '\0');
   all.resize(f.ReadAt(0, all.data(), all.size()));
@@ -67,7 +82,7 @@ ParsedJournal Parse(const RawFile& f) {
   p.whole = true;
   p.committed = all[kCommittedMark] == 1;
   p.id = all.substr(16, kIdSize);
-  p.lead = all.substr(kHeaderSize, leadLength);
+  p.lead = Resolved(path, all.substr(kHeaderSize, leadLength));
   std::size_t pos = kHeaderSize + leadLength;
   while (all.size() - pos >= 9) {
     const auto kind = static_cast<std::uint8_t>(all[pos]);
@@ -77,11 +92,12 @@ ParsedJournal Parse(const RawFile& f) {
     if (Crc32(record) != GetLe(all.data() + pos + 5 + length, 4)) break;
     const char* d = record.data() + 5;
     if (kind == kFileRecord && length >= 12) {
-      p.files[static_cast<std::uint32_t>(GetLe(d, 4))] = {std::string(d + 12, length - 12), GetLe(d + 4, 8)};
+      p.files[static_cast<std::uint32_t>(GetLe(d, 4))] = {Resolved(path, std::string(d + 12, length - 12)),
+                                                          GetLe(d + 4, 8)};
     } else if (kind == kImageRecord && length >= 12) {
       p.images.push_back({static_cast<std::uint32_t>(GetLe(d, 4)), GetLe(d + 4, 8), std::string(d + 12, length - 12)});
     } else if (kind == kParticipantRecord) {
-      p.participants.emplace_back(d, length);
+      p.participants.push_back(Resolved(path, std::string(d, length)));
     }
     pos += 9 + length;
   }
@@ -116,14 +132,26 @@ void PutBack(const ParsedJournal& p) {
   }
 }
 
-// The journal at `path` when it belongs to the transaction `id` (and, when asked, nobody holds
-// it: a journal that another process is undoing stays its to remove).
-std::optional<ParsedJournal> JournalOf(const std::string& path, const std::string& id, bool unheld) {
+// The journal at `path` when it belongs to the transaction `id`.
+std::optional<ParsedJournal> JournalOf(const std::string& path, const std::string& id) {
   RawFile f;
-  if (!f.Open(path, false, path) || (unheld && !f.TryFlock(true))) return std::nullopt;
-  ParsedJournal p = Parse(f);
+  if (!f.Open(path, false, path)) return std::nullopt;
+  ParsedJournal p = Parse(f, path);
   if (!p.whole || p.id != id) return std::nullopt;
   return p;
+}
+
+// Removes the journal at `path` when it belongs to the transaction `id` and nobody holds it
+// (one that another process is undoing stays its to remove). False when it is still there.
+bool RemoveJournalOf(const std::string& path, const std::string& id) {
+  RawFile f;
+  if (!f.Open(path, false, path)) return errno == ENOENT;
+  const ParsedJournal p = Parse(f, path);
+  if (!p.whole || p.id != id) return true;  // another transaction's: not this one's to remove
+  if (!f.TryFlock(true)) return false;
+  RemoveFile(path, path);
+  SyncFolder(path, path);
+  return true;
 }
 
 bool Exists(const std::string& path) {
@@ -163,7 +191,7 @@ class TableJournal::FileWatch final : public WriteWatcher {
       std::string payload;
       PutLe(payload, id_, 4);
       PutLe(payload, size_, 8);
-      payload += hostPath_;
+      payload += StoredName(journal_.path_, hostPath_);
       journal_.Append(kFileRecord, payload);
       added = true;
     }
@@ -246,9 +274,10 @@ TableJournal::TableJournal(const TableNames& table, const std::string& transacti
       Fail(kIoError, "Cannot open " + display_ + ".");
     std::string header(kMagic, sizeof kMagic);
     header.append(4, '\0');
-    PutLe(header, leadPath.size(), 4);
+    const std::string lead = leadPath.empty() ? std::string() : StoredName(path_, leadPath);
+    PutLe(header, lead.size(), 4);
     header += transactionId;
-    header += leadPath;
+    header += lead;
     file_.WriteAt(0, header.data(), header.size());
     end_ = header.size();
     Sync();
@@ -270,7 +299,7 @@ WriteWatcher* TableJournal::Watch(const std::string& hostPath, const std::string
 }
 
 void TableJournal::AddParticipant(const std::string& journalPath) {
-  Append(kParticipantRecord, journalPath);
+  Append(kParticipantRecord, StoredName(path_, journalPath));
   Sync();
 }
 
@@ -301,7 +330,7 @@ void TableJournal::MarkCommitted() {
 }
 
 void TableJournal::Restore() {
-  PutBack(Parse(file_));
+  PutBack(Parse(file_, path_));
   Step("restored");
 }
 
@@ -328,24 +357,20 @@ void RecoverInterruptedTransaction(const TableNames& table) {
                           " cannot be opened now: a transaction interrupted on it must first be undone, and it is "
                           "open elsewhere.");
   }
-  const ParsedJournal p = Parse(journal);
+  // Another open may have undone it meanwhile (and the table been written since).
+  if (!SameFile(journal, path)) return;
+  const ParsedJournal p = Parse(journal, path);
   bool committed = p.committed;
   if (!p.lead.empty()) {
-    const auto lead = JournalOf(p.lead, p.id, false);
+    const auto lead = JournalOf(p.lead, p.id);
     committed = lead && lead->committed;
   }
   if (p.whole && !committed) PutBack(p);
   // A committed lead goes last: until then it tells the other tables' journals that their
   // transaction committed. One that another process is working on keeps it for a later open.
   if (p.whole && committed && p.lead.empty())
-    for (const std::string& other : p.participants) {
-      if (JournalOf(other, p.id, true)) {
-        RemoveFile(other, other);
-        SyncFolder(other, other);
-      } else if (JournalOf(other, p.id, false)) {
-        return;
-      }
-    }
+    for (const std::string& other : p.participants)
+      if (!RemoveJournalOf(other, p.id)) return;
   RemoveFile(path, display);
   SyncFolder(path, display);
 }

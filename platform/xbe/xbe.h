@@ -190,7 +190,8 @@ XBERESULT XbeGetNumSegments(XBEHANDLE order, uint16_t* count);
 XBERESULT XbeGetSegmentFieldname(XBEHANDLE order, uint16_t segment, char* name, uint16_t* length);
 /* Key building: XbeInitRawKey, then XbeSetField / XbeSetFieldRaw / XbeSetEmpty on the order
  * handle by segment name, then XbeBuildRawKey. A character segment given with fewer characters
- * than the field holds ends the key after them (a partial key). */
+ * than the field holds ends the key after them (a partial key); so does the first segment left
+ * out after leading segments that were given: the key ends before it. */
 XBERESULT XbeInitRawKey(XBEHANDLE order);
 XBERESULT XbeBuildRawKey(XBEHANDLE order, void* key, uint16_t* length);
 /* Keys shorter than the order's compare as a prefix; only visible records are found. */

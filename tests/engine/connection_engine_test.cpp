@@ -213,6 +213,9 @@ TEST_F(DictionaryConnection, ObjectsGroupsAndTablesByName) {
   EXPECT_EQ(Items(objects), (std::vector<std::string>{"PESSOAS", "AVULSA"}));
   EXPECT_EQ(Items(conn->GetUserGroups()), (std::vector<std::string>{"Caixa", "Gerencia"}));
   EXPECT_EQ(conn->GetUserGroupsText(), "Caixa;Gerencia");
+  classes::TStringList listed;
+  conn->GetTableNames(&listed, "*.dbf");  // a dictionary lists its own tables, whatever the mask
+  EXPECT_EQ(Items(listed), (std::vector<std::string>{"PESSOAS", "AVULSA"}));
 
   auto beto = Connection("BETO", "");
   beto->Connect();

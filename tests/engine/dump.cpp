@@ -44,4 +44,22 @@ Dump ReadDump(const std::string& path) {
   return dump;
 }
 
+std::string MemoText(const std::string& value) {
+  std::string text;
+  for (std::size_t i = 0; i < value.size(); ++i) {
+    if (value[i] != '\\' || i + 1 == value.size()) {
+      text += value[i];
+      continue;
+    }
+    const char next = value[++i];
+    if (next == 'n')
+      text += "\r\n";
+    else if (next == 'p')
+      text += '|';
+    else
+      text += next;
+  }
+  return text;
+}
+
 }  // namespace enginetest

@@ -25,4 +25,7 @@ struct Dump {
 
 Dump ReadDump(const std::string& path);
 
+// A memo value of a dump with its escapes undone: "\\" a backslash, "\p" a bar, "\n" CR LF.
+std::string MemoText(const std::string& value);
+
 }  // namespace enginetest

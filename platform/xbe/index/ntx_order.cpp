@@ -49,6 +49,7 @@ void NtxOrder::ReadHeader() {
   if (!validPage(h.root)) Fail("the root page lies outside the file");
   if (h.freePage != 0 && !validPage(h.freePage)) h.freePage = 0;  // a lost free list only wastes pages
   header_ = h;
+  grid_.Build(header_);
   pages_.Reset(fileSize_);
   info_.keyExpression = h.keyExpression;
   info_.forExpression = h.forExpression;
@@ -81,7 +82,7 @@ PageView NtxOrder::View(std::uint32_t offset) {
   unsigned char* raw = pages_.Claim(offset);
   try {
     file_->Read(offset, raw, kPageSize);
-    ntx::CheckPage(raw, offset, header_, fileSize_, file_->Name());
+    ntx::CheckPage(raw, offset, header_, fileSize_, file_->Name(), &grid_);
   } catch (...) {
     pages_.Erase(offset);
     throw;
@@ -93,13 +94,6 @@ Page& NtxOrder::Mutable(std::uint32_t offset) {
   PageAt(offset);
   dirty_[offset] = true;
   return cache_.at(offset);
-}
-
-int NtxOrder::CompareKeys(std::string_view a, std::string_view b) const {
-  const std::size_t n = std::min(a.size(), b.size());
-  int c = n ? std::memcmp(a.data(), b.data(), n) : 0;
-  c = c < 0 ? -1 : c > 0 ? 1 : 0;
-  return header_.descending ? -c : c;
 }
 
 int NtxOrder::CompareEntries(std::string_view key, std::uint32_t recno, const KeyEntry& b) const {

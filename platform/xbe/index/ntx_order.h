@@ -1,5 +1,8 @@
 // An NTX index file: one order, a B-tree of 1024-byte pages whose every item holds a key.
 #pragma once
+#include <algorithm>
+#include <bit>
+#include <cstring>
 #include <functional>
 #include <map>
 #include <memory>
@@ -12,6 +15,25 @@
 #include "platform/xbe/index/page_cache.h"
 
 namespace xbe::index {
+
+// The first n bytes of two keys as unsigned bytes, eight at a time (searches compare keys at
+// every step): negative, 0 or positive.
+inline int CompareKeyBytes(const char* a, const char* b, std::size_t n) {
+  for (; n >= 8; a += 8, b += 8, n -= 8) {
+    std::uint64_t x, y;
+    std::memcpy(&x, a, 8);
+    std::memcpy(&y, b, 8);
+    if (x == y) continue;
+    if constexpr (std::endian::native == std::endian::little) {
+      x = __builtin_bswap64(x);
+      y = __builtin_bswap64(y);
+    }
+    return x < y ? -1 : 1;
+  }
+  for (; n != 0; ++a, ++b, --n)
+    if (*a != *b) return static_cast<unsigned char>(*a) < static_cast<unsigned char>(*b) ? -1 : 1;
+  return 0;
+}
 
 struct NtxDefinition {
   std::string keyExpression;
@@ -60,7 +82,10 @@ class NtxOrder : public Order {
   }
   static constexpr std::size_t kCacheLimit = 1024;
   // Key-order comparison of stored keys (descending orders reversed), then record numbers.
-  int CompareKeys(std::string_view a, std::string_view b) const;
+  int CompareKeys(std::string_view a, std::string_view b) const {
+    const int c = CompareKeyBytes(a.data(), b.data(), std::min(a.size(), b.size()));
+    return header_.descending ? -c : c;
+  }
   int CompareEntries(std::string_view key, std::uint32_t recno, const KeyEntry& b) const;
   // The path to the first item, in key order, for which `atOrAfter(key, recno)` holds (a
   // predicate that is false and then true along the order); false when there is none.
@@ -93,6 +118,7 @@ class NtxOrder : public Order {
   std::uint64_t fileSize_ = 0;
   std::map<std::uint32_t, ntx::Page> cache_;  // decoded pages
   PageCache pages_{ntx::kPageSize, kPageCacheBytes};
+  ntx::PageGrid grid_;
   std::map<std::uint32_t, bool> dirty_;  // page offset -> changed
   std::vector<unsigned char> headerRaw_;
   std::uint64_t generation_ = 0;

@@ -471,6 +471,14 @@ TEST_F(Connection, DictionaryTablesOpenByNameAndAdoptTheirSettings) {
   ASSERT_EQ(retried.size(), 2u);
   EXPECT_NE(retried[1].find(",'F:\\LOJA\\CLIENTES',null,2,"), std::string::npos) << retried[1];
 
+  // A failure while adopting the dictionary's settings closes the new handle.
+  fake::E().failures.clear();
+  fake::E().failures["XbeGetTableType"] = 6001;
+  const std::size_t closes = fake::CallsOf("XbeCloseTable").size();
+  EXPECT_EQ(MessageOf([&] { table.Open(); }), "Error 6001: XbeGetTableType failed");
+  EXPECT_EQ(fake::CallsOf("XbeCloseTable").size(), closes + 1);
+  fake::E().failures.clear();
+
   // No default index any more: the XBE_DEFAULT name goes.
   fake::E().defaultIndexes.clear();
   table.SetTableName("CLIENTES");

@@ -51,6 +51,12 @@ struct Engine {
   // Writes 0 into the handle XbeGetIndexHandle is given before it fails, as a careless engine
   // might; the layer must not depend on its engine leaving outputs alone.
   bool zeroHandleOnFailure = false;
+  // Searching (fake_xbe_search.cpp): the position XbeGetBookmark reports, whether a seek finds
+  // its key, which filters the table holds and its exact flag.
+  std::uint32_t bookmark = 0;
+  bool seekFinds = false;
+  bool optimizedFilterSet = false, filterSet = false;
+  std::uint16_t exact = 1;
   // Connections, their catalogue, SQL statements and the data dictionary (fake_xbe_conn.cpp).
   std::string password;                      // XbeConnect60 refuses any other password when set
   std::uint16_t connectionType = 1;

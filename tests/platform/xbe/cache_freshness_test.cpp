@@ -4,9 +4,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -222,6 +224,41 @@ TEST_F(CacheFreshness, AHandleReadingAheadSeesItsOwnChanges) {
     EXPECT_NE(FieldText(t, "N"), "777");
     XBE_OK(XbeCloseTable(t));
   }
+}
+
+// Every call finds its handle through a small table of the handles used lately: each handle
+// keeps reaching its own table, and a handle closed right after use answers "invalid".
+TEST_F(CacheFreshness, HandlesUsedLatelyStayTheirOwnAndDieWithTheirObject) {
+  std::vector<XBEHANDLE> tables;
+  for (std::uint32_t i = 1; i <= 40; ++i) {  // more handles than the table has places
+    tables.push_back(OpenTable(conn_, "T"));
+    XBE_OK(XbeGotoRecord(tables.back(), i));
+  }
+  for (int round = 0; round < 2; ++round)
+    for (std::uint32_t i = 1; i <= tables.size(); ++i) EXPECT_EQ(FieldText(tables[i - 1], "N"), std::to_string(i));
+  const XBEHANDLE order = OpenIndex(tables[0], Path("TK.ntx"));
+  ASSERT_TRUE(Seek(order, Key(7)));
+  XBE_OK(XbeCloseIndex(order));
+  std::uint16_t found = 0;
+  EXPECT_EQ(XbeSeek(order, "K", 1, XBE_TEXT_KEY, XBE_HARD_SEEK, &found), 6001u);
+  EXPECT_EQ(XbeSkip(order, 1), 6001u);
+  for (std::size_t i = 0; i < tables.size(); i += 2) XBE_OK(XbeCloseTable(tables[i]));
+  char buffer[16];
+  for (std::uint32_t i = 1; i <= tables.size(); ++i) {
+    std::uint32_t length = sizeof buffer;
+    if (i % 2 == 1) {
+      EXPECT_EQ(XbeGetField(tables[i - 1], XBE_FIELD_ORDINAL(2), buffer, &length, 0), 6001u);
+      EXPECT_EQ(XbeSkip(tables[i - 1], 1), 6001u);
+    } else {
+      EXPECT_EQ(FieldText(tables[i - 1], "N"), std::to_string(i));
+    }
+  }
+  const XBEHANDLE again = OpenTable(conn_, "T");  // a new handle: its own number and table
+  EXPECT_EQ(std::count(tables.begin(), tables.end(), again), 0);
+  XBE_OK(XbeGotoRecord(again, 77));
+  EXPECT_EQ(FieldText(again, "N"), "77");
+  XBE_OK(XbeCloseTable(again));
+  for (std::size_t i = 1; i < tables.size(); i += 2) XBE_OK(XbeCloseTable(tables[i]));
 }
 
 }  // namespace

@@ -6,6 +6,9 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <mutex>
+#include <thread>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -13,6 +16,7 @@
 #include "index_helpers.h"
 #include "platform/xbe/index/block_file.h"
 #include "platform/xbe/index/ntx_order.h"
+#include "platform/xbe/handles.h"
 #include "platform/xbe/index_file.h"
 #include "platform/xbe/table.h"
 #include "testsupport.h"
@@ -273,6 +277,24 @@ TEST(ConcurrentWriters, AppendUnderAnotherProgramsFileLockWritesNothing) {
   XBE_OK(XbeWriteRecord(t));
   EXPECT_EQ(RecordCount(t), count + 1);
   XBE_OK(XbeCloseTable(t));
+}
+
+// Every call runs under the engine lock, which a thread may take again inside a call.
+TEST(EngineLock, ExcludesOtherThreadsAndNests) {
+  long counter = 0;
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 4; ++t)
+    threads.emplace_back([&counter] {
+      for (int i = 0; i < 20000; ++i) {
+        std::lock_guard<xbe::EngineLock> outer(xbe::EngineMutex());
+        std::lock_guard<xbe::EngineLock> inner(xbe::EngineMutex());
+        const long seen = counter;
+        if (i % 1000 == 0) std::this_thread::yield();  // let another thread try meanwhile
+        counter = seen + 1;
+      }
+    });
+  for (std::thread& t : threads) t.join();
+  EXPECT_EQ(counter, 4 * 20000);
 }
 
 }  // namespace

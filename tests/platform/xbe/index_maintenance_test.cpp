@@ -109,7 +109,7 @@ void RandomChanges(XBEHANDLE t, int steps, unsigned seed) {
 }
 
 xbe::IndexFile& FileOf(XBEHANDLE order) {
-  std::lock_guard<std::recursive_mutex> lock(xbe::EngineMutex());
+  std::lock_guard<xbe::EngineLock> lock(xbe::EngineMutex());
   return *xbe::Handles().Get<xbe::OrderObject>(order, xbe::HandleKind::kIndexOrder).file;
 }
 

@@ -213,6 +213,20 @@ TEST_F(PeopleOrders, RawKeysFromTheKeyBuildingRecord) {
   EXPECT_EQ(std::string(key, length), "19970503   248");
   EXPECT_EQ(Seek(dat, std::string(key, length), XBE_RAW_KEY, XBE_HARD_SEEK), 1);
   EXPECT_EQ(CurrentRecord(t_), 1u);
+  // A leading segment alone ends the key before the segments left out, so that it finds the
+  // first record of that date; left out first, a segment is blank in the key.
+  XBE_OK(XbeInitRawKey(dat));
+  XBE_OK(XbeSetFieldRaw(dat, "DATA", "19970503", 8));
+  length = sizeof key;
+  XBE_OK(XbeBuildRawKey(dat, key, &length));
+  EXPECT_EQ(std::string(key, length), "19970503");
+  EXPECT_EQ(Seek(dat, std::string(key, length), XBE_RAW_KEY, XBE_HARD_SEEK), 1);
+  EXPECT_EQ(CurrentRecord(t_), 1u);
+  XBE_OK(XbeInitRawKey(dat));
+  XBE_OK(XbeSetFieldRaw(dat, "CODIGO", "   248", 6));
+  length = sizeof key;
+  XBE_OK(XbeBuildRawKey(dat, key, &length));
+  EXPECT_EQ(std::string(key, length), std::string(8, ' ') + "   248");
   // Segments, and the failure after the last one that ends the callers' loop.
   char name[129];
   uint16_t n = 0, nameLength = sizeof name;

@@ -458,3 +458,35 @@ TEST_F(KilledTransactions, ALaterTransactionsJournalOutlivesAnOldLead) {
 }
 
 }  // namespace
+
+namespace {
+
+// A copy of the folder taken after the crash (a backup) is put back on its own files, never on
+// the original's. A journal record cut short by the crash (or damaged) ends the journal: what
+// lies before it is put back, and the write it was to protect never happened.
+TEST_F(KilledTransactions, ACopiedJournalIsUndoneOnItsFolderUpToItsLastWholeRecord) {
+  const fs::path work = tmp_.path() / "work";
+  Fresh(work);
+  const auto before = Files(work);
+  std::size_t seen = 0;
+  const int killed = Run(work, true, [&](std::string_view) {
+    if (++seen == 12) raise(SIGKILL);
+  });
+  ASSERT_TRUE(WIFSIGNALED(killed));
+  const std::string journal = (work / "people.dbf.tjl").string();
+  const std::string whole = ReadFile(journal);
+  const auto killedState = Files(work);
+  for (const std::string& tail : {std::string(), std::string("\x02\x40\x00\x00\x00", 5) + std::string(20, 'x'),
+                                  std::string("\x02\x04\x00\x00\x00" "abcd" "\x00\x00\x00\x00", 13)}) {
+    SCOPED_TRACE(tail.size());
+    const fs::path copy = tmp_.path() / "copy";
+    fs::remove_all(copy);
+    fs::copy(work, copy, fs::copy_options::recursive);
+    std::ofstream(copy / "people.dbf.tjl", std::ios::binary | std::ios::trunc) << whole << tail;
+    Recover(copy, true);
+    EXPECT_EQ(Differences(Files(copy), before), "");
+  }
+  EXPECT_EQ(Differences(Files(work), killedState), "");
+}
+
+}  // namespace

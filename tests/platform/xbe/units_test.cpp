@@ -1,8 +1,10 @@
 // The engine's small parts and its process-wide calls: dates, numbers, memo references,
 // errors and buffers, settings, connections and the table catalogue.
 #include <cstring>
+#include <mutex>
 #include <set>
 #include <thread>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -206,4 +208,22 @@ TEST(Fields, IdentifiedByOrdinalOrName) {
   XBE_OK(XbeCloseTable(t));
 }
 
+// Dates are handed out as their stored digits; a text that is no date stays as stored.
+TEST(Fields, DateTexts) {
+  const xbe::FieldDesc date{"D", 'D', xbe::kDate, 8, 0, 0};
+  const struct {
+    const char* stored;
+    const char* text;
+  } cases[] = {{"20240229", "20240229"}, {"00010101", "00010101"}, {"        ", ""},
+               {"20230229", "20230229"}, {"2024 101", "2024 101"}, {"  1990  ", "1990"}};
+  for (const auto& c : cases) {
+    EXPECT_EQ(xbe::FieldText(date, c.stored, false), c.text) << c.stored;
+    const auto inPlace = xbe::FieldTextInPlace(date, c.stored, false);
+    if (inPlace) {
+      EXPECT_EQ(*inPlace, c.text) << c.stored;
+    }
+  }
+}
+
 }  // namespace
+

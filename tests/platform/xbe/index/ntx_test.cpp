@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <random>
 #include <set>
@@ -364,6 +366,63 @@ TEST(NtxTest, CorruptFilesGiveClearErrors) {
     ADD_FAILURE();
   } catch (const IndexError&) {
   }
+}
+
+// Searches read pages where they lie: a page is checked when it is read, so a damaged page
+// fails the seek cleanly, and a sound page laid out unusually still serves it.
+TEST(NtxTest, SeeksCheckThePagesTheyRead) {
+  testsupport::TempDir dir;
+  const std::string path = (dir.path() / "k.ntx").string();
+  std::vector<KeyEntry> entries;
+  for (std::uint32_t i = 1; i <= 200; ++i) {  // 8-byte keys: several leaves under one root
+    char key[9];
+    std::snprintf(key, sizeof key, "%08u", i * 10);
+    entries.push_back({key, i});
+  }
+  NtxOrder::Create(CreateHostFile(path), "K", NtxDefinition{"K", "", false, false, 8, 0}, entries);
+  const std::string good = ReadAll(path);
+  // The first leaf is the first page; item places start after the offset table of 55 slots.
+  const std::size_t leaf = 1024, lowest = 2 + 55 * 2, itemSize = 16;
+  auto slot = [&](const std::string& s, std::size_t i) {
+    return static_cast<std::size_t>(static_cast<unsigned char>(s[leaf + 2 + 2 * i]) |
+                                    (static_cast<unsigned char>(s[leaf + 3 + 2 * i]) << 8));
+  };
+  ASSERT_EQ(slot(good, 0), lowest);
+  auto seekFirstKey = [](const std::string& bytes) {
+    auto order = NtxOrder::Open(MemoryFile(bytes, "k.ntx"), "K");
+    auto c = order->NewCursor();
+    return c->Seek("00000010") && c->Current().recno == 1;
+  };
+  ASSERT_TRUE(seekFirstKey(good));
+  struct Damage {
+    const char* what;
+    std::function<void(std::string&)> apply;
+  };
+  const Damage damages[] = {
+      {"two items at one place", [&](std::string& s) { Put16(s, leaf + 2 + 2, static_cast<unsigned>(slot(s, 0))); }},
+      {"items overlapping off the grid", [&](std::string& s) { Put16(s, leaf + 2 + 2, static_cast<unsigned>(lowest + 3)); }},
+      {"an item offset outside the page", [&](std::string& s) { Put16(s, leaf + 2, 1020); }},
+      {"an item offset inside the offset table", [&](std::string& s) { Put16(s, leaf + 2, 8); }},
+      {"a leaf item with a child", [&](std::string& s) { Put32(s, leaf + slot(s, 1), 2048); }},
+      {"a child past the end", [&](std::string& s) { Put32(s, leaf + slot(s, 1), 1u << 30); }},
+  };
+  for (const Damage& d : damages) {
+    std::string s = good;
+    d.apply(s);
+    try {
+      seekFirstKey(s);
+      ADD_FAILURE() << d.what << ": the damage went unnoticed";
+    } catch (const IndexError& e) {
+      EXPECT_EQ(e.kind(), IndexErrorKind::kCorrupt) << d.what << ": " << e.what();
+    }
+  }
+  // The first item moved to the spare bytes behind the grid: off the grid, yet sound.
+  std::string moved = good;
+  const std::size_t spare = lowest + 55 * itemSize + 8;
+  ASSERT_LE(spare + itemSize, 1024u);
+  moved.replace(leaf + spare, itemSize, good, leaf + lowest, itemSize);
+  Put16(moved, leaf + 2, static_cast<unsigned>(spare));
+  EXPECT_TRUE(seekFirstKey(moved));
 }
 
 }  // namespace
