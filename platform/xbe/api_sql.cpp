@@ -68,6 +68,16 @@ bool StatementAffectedRows(XBEHANDLE handle, std::uint16_t mode, std::uint32_t* 
   *count = *s->AffectedRows();
   return true;
 }
+
+bool StatementLastAutoInc(XBEHANDLE handle, std::uint32_t* value) {
+  StatementObject* s = FindStatement(handle);
+  if (s == nullptr) {
+    if (Handles().WasClosedStatement(handle)) StatementOf(handle);
+    return false;
+  }
+  *value = s->LastAutoInc();
+  return true;
+}
 }  // namespace xbe
 
 extern "C" {

@@ -216,6 +216,7 @@ XBERESULT XbeCacheRecords(XBEHANDLE table, uint16_t records) {
 XBERESULT XbeGetLastAutoinc(XBEHANDLE table, uint32_t* value) {
   return Guarded([&] {
     Require(value, "value");
+    if (StatementLastAutoInc(table, value)) return;
     *value = TableOf(table).LastAutoInc();
   });
 }

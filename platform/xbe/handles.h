@@ -54,7 +54,7 @@ struct ConnectionObject final : HandleObject {
   const TransactionFaults* transactionFaults = nullptr;  // tests only
 };
 
-// What a cursor of an SQL statement holds beside its table: the restriction of a live cursor,
+// What a cursor of an SQL statement holds beside its table: the result order of a live cursor,
 // the temporary files of a static one.
 class SqlCursorResult {
  public:

@@ -292,6 +292,7 @@ std::uint32_t StatementObject::Execute(bool wantsCursor) {
       }
       if (rc != SQLITE_DONE) failed();
       affected_ = static_cast<std::uint32_t>(sqlite3_changes(p.Db()));
+      if (p.Session().LastAutoInc() != 0) lastAutoInc_ = p.Session().LastAutoInc();
       return 0;
     }
     if (!wantsCursor) {

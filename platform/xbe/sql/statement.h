@@ -47,6 +47,8 @@ class StatementObject final : public HandleObject {
 
   // Rows changed by the last execution of an INSERT, UPDATE or DELETE.
   const std::optional<std::uint32_t>& AffectedRows() const { return affected_; }
+  // The auto-increment value its last INSERT was given; 0 when none was.
+  std::uint32_t LastAutoInc() const { return lastAutoInc_; }
 
  private:
   SqlValue& Parameter(std::uint32_t position);
@@ -57,6 +59,7 @@ class StatementObject final : public HandleObject {
   std::unique_ptr<PreparedSql> prepared_;
   std::vector<std::optional<SqlValue>> parameters_;
   std::optional<std::uint32_t> affected_;
+  std::uint32_t lastAutoInc_ = 0;
 };
 
 // The statement behind a handle; 5106 for one that was closed.

@@ -10,5 +10,7 @@ namespace xbe {
 bool SetStatementParameterEmpty(XBEHANDLE handle, XBEFIELD field);
 // XbeGetRecordCount with option 2: the rows the last execution affected (5117 when none).
 bool StatementAffectedRows(XBEHANDLE handle, std::uint16_t mode, std::uint32_t* count);
+// XbeGetLastAutoinc: the value the statement's last INSERT was given.
+bool StatementLastAutoInc(XBEHANDLE handle, std::uint32_t* value);
 
 }  // namespace xbe

@@ -9,6 +9,8 @@
 #include <set>
 
 #include "platform/xbe/api_support.h"
+#include "platform/xbe/field_codec.h"
+#include "platform/xbe/julian.h"
 #include "platform/xbe/sql/field_values.h"
 #include "platform/xbe/sql/result_cursors.h"
 #include "platform/xbe/sql/sql_errors.h"
@@ -85,9 +87,31 @@ NewField InferredField(const std::vector<std::vector<SqlValue>>& rows, std::size
   return f;
 }
 
+// Whether a field of the base's kind holds the value as it is.
+bool Fits(const FieldDesc& f, const SqlValue& v) {
+  if (v.IsNull() || IsMemoCode(f.code)) return true;
+  const bool number = v.kind == SqlValue::Kind::kInteger || v.kind == SqlValue::Kind::kReal;
+  switch (f.code) {
+    case kCharacter: case kCiCharacter: return v.kind == SqlValue::Kind::kText && v.bytes.size() <= f.length;
+    case kLogical: return v.kind == SqlValue::Kind::kInteger && (v.integer == 0 || v.integer == 1);
+    case kNumericText: return number && FormatNumericText(v.AsText(), f.length, f.decimals).has_value();
+    case kDouble: case kMoneyDouble: case kMoney: return number;
+    case kInteger: case kShortInt: case kAutoInc:
+      return v.kind == SqlValue::Kind::kInteger && v.integer >= (f.code == kShortInt ? -32767 : -INT_MAX) &&
+             v.integer <= (f.code == kShortInt ? 32767 : INT_MAX);
+    case kDate: case kPackedDate: {
+      const auto j = JulianFromStorageText(StorageDateText(v.AsText()));
+      return v.kind == SqlValue::Kind::kText && v.bytes.size() == 10 && j && *j > 0;
+    }
+    case kTime: return v.kind == SqlValue::Kind::kText && MillisecondsOf(v.bytes).has_value();
+    case kTimestamp: return v.kind == SqlValue::Kind::kText && v.bytes.size() >= 19 && MillisecondsOf(v.bytes.substr(11));
+    default: return v.kind == SqlValue::Kind::kBlob && v.bytes.size() <= f.length;
+  }
+}
+
 NewField FieldFrom(const FieldDesc& base) {
   NewField f;
-  f.code = base.code;
+  f.code = base.code == kAutoInc ? static_cast<std::uint16_t>(kInteger) : base.code;  // the result's values are given, not counted
   f.length = XdtFixedLength(base.code) != 0 ? 0 : base.length;
   f.decimals = base.code == kNumericText ? base.decimals : 0;
   if (IsMemoCode(base.code)) f.length = 0;
@@ -114,9 +138,15 @@ std::uint32_t MaterialiseResult(sqlite3_stmt* statement, const SqlSession& sessi
     const char* table = sqlite3_column_table_name(statement, i);
     const char* origin = sqlite3_column_origin_name(statement, i);
     const SqlTable* base = table ? session.Find(table) : nullptr;
-    std::optional<std::size_t> field;
-    if (base != nullptr && origin != nullptr) field = TableSchema(*base).Find(origin);
-    NewField f = field ? FieldFrom(TableSchema(*base).fields[*field]) : InferredField(rows, static_cast<std::size_t>(i));
+    // The field the column comes straight from; a compound SELECT may bring, under the first
+    // part's column, values that field cannot hold.
+    const FieldDesc* from = nullptr;
+    if (base != nullptr && origin != nullptr) {
+      if (const auto field = TableSchema(*base).Find(origin)) from = &TableSchema(*base).fields[*field];
+    }
+    for (const auto& row : rows)
+      if (from != nullptr && !Fits(*from, row[static_cast<std::size_t>(i)])) from = nullptr;
+    NewField f = from != nullptr ? FieldFrom(*from) : InferredField(rows, static_cast<std::size_t>(i));
     f.name = FieldNameFor(sqlite3_column_name(statement, i), used);
     fields.push_back(std::move(f));
   }

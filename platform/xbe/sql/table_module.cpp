@@ -408,6 +408,7 @@ int Update(sqlite3_vtab* vtab, int argc, sqlite3_value** argv, sqlite3_int64* ro
       StoreColumns(table, t, argc, argv, true);
       table.Write();
       *rowid = table.CurrentRecordNumber();
+      t.session->NoteAutoInc(table.LastAutoInc());
       return SQLITE_OK;
     }
     const auto recno = static_cast<std::uint32_t>(sqlite3_value_int64(argv[0]));

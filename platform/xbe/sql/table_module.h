@@ -2,6 +2,7 @@
 // file of the statement's directory an SQL table, read and written through the engine's own
 // table code, so that locks, memos and the index files open in this process stay right.
 #pragma once
+#include <cstdint>
 #include <exception>
 #include <memory>
 #include <string>
@@ -38,6 +39,12 @@ class SqlSession {
   }
   std::exception_ptr TakeError() { return std::exchange(error_, nullptr); }
 
+  // The auto-increment value the last INSERT of this connection was given (0: none).
+  std::uint32_t LastAutoInc() const { return lastAutoInc_; }
+  void NoteAutoInc(std::uint32_t value) {
+    if (value != 0) lastAutoInc_ = value;
+  }
+
   // Tables the running statement opened for writing are closed when it ends, so that nothing
   // keeps a table open between executions (restructures and exclusive opens stay possible).
   void Add(SqlTable* table) { tables_.push_back(table); }
@@ -50,6 +57,7 @@ class SqlSession {
   TableSource source_;
   std::exception_ptr error_;
   std::vector<SqlTable*> tables_;
+  std::uint32_t lastAutoInc_ = 0;
 };
 
 void RegisterTableModule(sqlite3* db, SqlSession* session);

@@ -1,6 +1,5 @@
-// SQL statements over the reference tables: results against the dumps in expected/, writes that
-// keep every open order equal to a rebuild and reach other processes, cursors and errors.
-
+// SQL SELECTs over the reference tables: results against the dumps in expected/, searches
+// through open orders, live and static cursors.
 #include <algorithm>
 #include <functional>
 #include <map>
@@ -134,7 +133,9 @@ TEST(SqlSelect, SearchesThroughOpenOrdersFindWhatTheDumpHolds) {
     o.tableType = c.type;
     const XBEHANDLE t = OpenTable(copy.conn, c.table, o);
     ASSERT_NE(t, 0u);
-    if (*c.index) ASSERT_NE(OpenIndex(t, copy.conn.directory() + "\\" + c.index), 0u);
+    if (*c.index) {
+      ASSERT_NE(OpenIndex(t, copy.conn.directory() + "\\" + c.index), 0u);
+    }
     std::vector<uint32_t> expected;
     for (const DumpRecord& r : DumpRows(c.dump))
       if (!r.deleted && c.wanted(r.values)) expected.push_back(r.recno);
@@ -270,12 +271,23 @@ TEST(SqlCursors, OneTableWithoutGroupingGivesALiveCursorOfTheSameRows) {
   }
 }
 
-TEST(SqlCursors, AStaticCursorRefusesWritesAndLocksWith5064) {
+TEST(SqlCursors, AStaticCursorHoldsEveryValueWholeAndRefusesWritesAndLocksWith5064) {
   REQUIRE_FIXTURES();
   CopiedFolder copy("ntx");
   Statement s(copy.conn.handle());
-  const XBEHANDLE cursor = s.Run("SELECT cidade, COUNT(*) AS n FROM people GROUP BY cidade");
+  // The columns take the first part's fields, NOME (C40), VALOR (N12.2) and DATA, as far as the
+  // second part's values fit them.
+  const std::string longText(60, 'x');
+  const XBEHANDLE cursor = s.Run("SELECT nome, valor, data, qtd FROM people WHERE codigo = 248 UNION ALL SELECT '" +
+                                 longText + "', 1.5, 'not a date', 123456789");
+  EXPECT_EQ(Peek(cursor), 0);
+  XBE_OK(XbeGotoBottom(cursor));
+  EXPECT_EQ(FieldText(cursor, 1), longText);
+  EXPECT_EQ(FieldText(cursor, 2), "1.50");
+  EXPECT_EQ(TrimRight(FieldText(cursor, 3)), "not a date");
+  EXPECT_EQ(FieldText(cursor, 4), "123456789");
   XBE_OK(XbeGotoTop(cursor));
+  EXPECT_EQ(TrimRight(FieldText(cursor, 3)), "1997-05-03");  // a character column now
   EXPECT_EQ(XbeLockRecord(cursor, 1), 5064u);
   EXPECT_EQ(XbeSetField(cursor, XBE_FIELD_ORDINAL(1), "X", 1), 5064u);
   EXPECT_EQ(XbeAppendRecord(cursor), 5064u);

@@ -156,11 +156,13 @@ TEST(SqlWrite, EveryParameterTypeReachesItsField) {
                     {"ATIVO", xbe::kLogical, 1, 0},   {"DIA", xbe::kDate, 0, 0},
                     {"HORA", xbe::kTime, 0, 0},       {"MOMENTO", xbe::kTimestamp, 0, 0},
                     {"TAXA", xbe::kDouble, 0, 0},     {"QTD", xbe::kInteger, 0, 0},
-                    {"NOTA", xbe::kMemo, 0, 0},       {"DADOS", xbe::kBinary, 0, 0}});
+                    {"NOTA", xbe::kMemo, 0, 0},       {"DADOS", xbe::kBinary, 0, 0},
+                    {"NUMERO", xbe::kAutoInc, 0, 0}});
   Connection conn(tmp.str());
   const XBEHANDLE s = NewStatement(conn.handle());
   XBE_OK(XbeStmtSetTableType(s, XBE_XDT));
-  XBE_OK(XbePrepareSQL(s, "INSERT INTO tipos VALUES (:a, :b, :c, :d, :e, :f, :g, :h, :i, :j)"));
+  XBE_OK(XbePrepareSQL(s, "INSERT INTO tipos (nome, valor, ativo, dia, hora, momento, taxa, qtd, nota, dados) "
+                          "VALUES (:a, :b, :c, :d, :e, :f, :g, :h, :i, :j)"));
   XBE_OK(SetText(s, 1, "ABC"));
   XBE_OK(XbeSetDouble(s, XBE_FIELD_ORDINAL(2), -12.345));
   XBE_OK(XbeSetLogical(s, XBE_FIELD_ORDINAL(3), 0));
@@ -175,6 +177,9 @@ TEST(SqlWrite, EveryParameterTypeReachesItsField) {
   XBE_OK(XbeSetBinary(s, XBE_FIELD_ORDINAL(10), XBE_BINARY, 6, 0, bytes, 3));
   XBE_OK(XbeSetBinary(s, XBE_FIELD_ORDINAL(10), XBE_BINARY, 6, 3, bytes + 3, 3));
   XBE_OK(XbeExecuteSQL(s, nullptr));
+  uint32_t number = 0;
+  XBE_OK(XbeGetLastAutoinc(s, &number));
+  EXPECT_EQ(number, 1u);
 
   // The typed values find the row again.
   XBE_OK(XbePrepareSQL(s, "SELECT * FROM tipos WHERE hora = :h AND momento = :m AND dia = :d AND ativo = :a"));
