@@ -51,6 +51,7 @@ const classes::TClassInfo& TXbeDataSet::StaticClassInfo() {
     c.Event("OnEditError", static_cast<db::TDataSetErrorEvent D::*>(&D::OnEditError));
     c.Event("OnPostError", static_cast<db::TDataSetErrorEvent D::*>(&D::OnPostError));
     c.Event("OnDeleteError", static_cast<db::TDataSetErrorEvent D::*>(&D::OnDeleteError));
+    c.Event("OnUpdateRecord", &D::OnUpdateRecord);
   });
   return info;
 }

@@ -346,6 +346,31 @@ class TXbeDataSet : public db::TDataSet {
   using db::TDataSet::IsEmpty;
   using db::TDataSet::State;
 
+  // ---- provider support, the operations the layer does not offer, cursors and old records --
+  using TUpdateRecordEvent =
+      classes::TMethod<void(db::TDataSet* dataSet, db::UpdateKind kind, db::TUpdateAction& action)>;
+  // Applies one update of a provider's delta; the record counts as applied only when the
+  // handler leaves the action at uaApplied.
+  TUpdateRecordEvent OnUpdateRecord;
+  bool ProviderSqlSupported() override { return true; }
+  bool ProviderSqlBased() override { return true; }
+  std::string ProviderQuoteChar() override { return std::string(); }
+  void ProviderReset() override;
+  bool ProviderInTransaction() override;
+  void ProviderStartTransaction() override;
+  void ProviderEndTransaction(bool commit) override;
+  bool ProviderUpdateRecord(db::UpdateKind kind, db::TDataSet* delta) override;
+  // Runs the statement through the connection component; with `resultSet`, a new query without
+  // owner (the caller's) holds the cursor the statement produced.
+  int ProviderExecuteStatement(const std::string& sql, db::TParams* params, db::TDataSet** resultSet) override;
+  db::TUpdateStatus UpdateStatus() override;
+  virtual std::int32_t BatchMove(db::TDataSet* source, std::int32_t mode);
+  virtual void RenameTable(const std::string& newName);
+  // Closes the dataset and reopens it over a cursor the caller already holds (0 or -1: stays
+  // closed); a failed open forgets the cursor.
+  void AttachCursor(XBEHANDLE cursor);
+  void ReleaseOldRecord();
+
  protected:
   // Own virtual operations, in the order the descendants see them.
   virtual void ApplyEngineFilter();
