@@ -7,6 +7,7 @@
 #include "platform/xbe/errors.h"
 #include "platform/xbe/field_codec.h"
 #include "platform/xbe/table.h"
+#include "platform/xbe/transaction.h"
 #include "platform/xbe/table_view.h"
 
 namespace xbe {
@@ -451,6 +452,9 @@ void Table::LockRecord(std::uint32_t recno) {
   RequireWritable();
   if (recno > RecordCount()) Fail(kRecordUnreachable, "");
   if (lockedRecords_.count(recno)) return;
+  // Another handle of this table already wrote in our transaction and holds the file lock for
+  // both: this one joins under it instead of colliding with its own process's lock.
+  if (!fileLocked_ && transaction_ && transaction_->JoinedJournal(names_)) JoinTransaction();
   const ByteRange r = scheme_->Record(recno);
   if (!fileLocked_ && appendLock_ != recno && !dbf_.TryLock(r.start, r.length, true))
     Fail(kRecordLocked, "Record " + std::to_string(recno) + " of table " + names_.windowsName +

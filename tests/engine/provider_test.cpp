@@ -148,7 +148,7 @@ TEST_F(Provider, ARolledBackTransactionLeavesTheFilesAsTheyWere) {
 
 // The engine's SQL statements and the live cursors they give do not join the connection's
 // transaction yet: their writes stay after a rollback. Enable this test when they do.
-TEST_F(Provider, DISABLED_StatementsAndLiveQueriesJoinTheTransaction) {
+TEST_F(Provider, StatementsAndLiveQueriesJoinTheTransaction) {
   connection_->SetIsConnected(true);
   const auto before = Contents(dir_.path());
   dataSet_->ProviderStartTransaction();

@@ -50,6 +50,9 @@ std::uint32_t OpenLiveCursor(const OpenRequest& request, std::vector<std::uint32
   object->table = Table::Open(request);
   object->connection = connection;
   object->sqlResult = std::make_unique<ResultRecords>(std::move(records));
+  // A writable cursor's edits belong to the connection's transaction, as a table's do.
+  if (HandleObject* c = Handles().Find(connection); c && c->Kind() == HandleKind::kConnection)
+    if (auto& tx = static_cast<ConnectionObject&>(*c).transaction) tx->Attach(*object->table);
   std::shared_ptr<IndexFile> structural = IndexFile::OpenStructural(*object->table);
   TableObject& t = *object;
   const std::uint32_t h = Handles().Add(std::move(object));

@@ -267,6 +267,14 @@ void StatementObject::SetBinaryPiece(std::uint32_t position, std::uint32_t total
   std::memcpy(p.bytes.data() + offset, piece.data(), piece.size());
 }
 
+namespace {
+Transaction* RunningTransactionOf(std::uint32_t connection) {
+  HandleObject* o = Handles().Find(connection);
+  if (o == nullptr || o->Kind() != HandleKind::kConnection) return nullptr;
+  return static_cast<ConnectionObject&>(*o).transaction.get();
+}
+}  // namespace
+
 std::uint32_t StatementObject::Execute(bool wantsCursor) {
   if (!prepared_) Fail(kInvalidArgument, "No SQL text has been prepared on the statement.");
   for (std::size_t i = 0; i < parameters_.size(); ++i)
@@ -299,10 +307,24 @@ std::uint32_t StatementObject::Execute(bool wantsCursor) {
   };
   try {
     if (sqlite3_column_count(statement) == 0) {
+      // A statement writes in its connection's transaction; outside one it has its own, so that a
+      // statement failing halfway (a record another user holds, a full disk) changes nothing.
+      std::unique_ptr<Transaction> own;
+      Transaction* transaction = RunningTransactionOf(connection_);
+      if (transaction == nullptr) {
+        own = std::make_unique<Transaction>();
+        transaction = own.get();
+      }
+      p.Session().UseTransaction(transaction);
+      struct Forget {
+        SqlSession& session;
+        ~Forget() { session.UseTransaction(nullptr); }
+      } forget{p.Session()};
       int rc;
       while ((rc = sqlite3_step(statement)) == SQLITE_ROW) {
       }
       if (rc != SQLITE_DONE) failed();
+      if (own) own->Commit();
       affected_ = static_cast<std::uint32_t>(sqlite3_changes(p.Db()));
       if (p.Session().LastAutoInc() != 0) lastAutoInc_ = p.Session().LastAutoInc();
       return 0;

@@ -370,6 +370,7 @@ int Rowid(sqlite3_vtab_cursor* cursor, sqlite3_int64* rowid) {
 Table& Writer(SqlTable& t) {
   if (t.writer) return *t.writer;
   auto table = OpenChecked(t, false);
+  if (Transaction* transaction = t.session->CurrentTransaction()) transaction->Attach(*table);
   std::vector<std::shared_ptr<IndexFile>> files;
   if (auto structural = IndexFile::OpenStructural(*table)) files.push_back(structural);
   for (const auto& open : OpenIndexFilesOf(t.hostPath)) {

@@ -12,6 +12,7 @@
 
 #include "platform/xbe/dictionary/dictionary.h"
 #include "platform/xbe/table.h"
+#include "platform/xbe/transaction.h"
 
 struct sqlite3;
 
@@ -53,6 +54,9 @@ class SqlSession {
   void Add(SqlTable* table) { tables_.push_back(table); }
   void Remove(SqlTable* table) { std::erase(tables_, table); }
   void EndExecution();
+  // The transaction the running statement writes in: the connection's, or the statement's own.
+  void UseTransaction(Transaction* transaction) { transaction_ = transaction; }
+  Transaction* CurrentTransaction() const { return transaction_; }
   // The table declared under that SQL name (letter case aside); null when there is none.
   const SqlTable* Find(std::string_view sqlName) const;
 
@@ -61,6 +65,7 @@ class SqlSession {
   std::exception_ptr error_;
   std::vector<SqlTable*> tables_;
   std::uint32_t lastAutoInc_ = 0;
+  Transaction* transaction_ = nullptr;
 };
 
 void RegisterTableModule(sqlite3* db, SqlSession* session);

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <map>
 
 #include "dump_file.h"
 #include "engine_fixture.h"
@@ -241,6 +242,36 @@ TEST(SqlErrors, BadTextUnknownTablesAndColumnsAnswer7200WithTheNativeCodeAndChan
   EXPECT_NE(XbeExecuteSQLDirect(s, "DELETE FROM people WHERE codigo = :c", nullptr), 0u);
   EXPECT_EQ(ReadFile((copy.dir() / "people.dbf").string()), before);
   XBE_OK(XbeCloseSQLStatement(s));
+}
+
+// A statement that fails on its last record (a value too wide for its field) takes back what it
+// wrote before: the table, its memo and its index files are as they were.
+TEST(SqlErrors, AStatementFailingHalfwayChangesNothing) {
+  REQUIRE_FIXTURES();
+  CopiedFolder copy("ntx");
+  const auto contents = [&] {
+    std::map<std::string, std::string> files;
+    for (const auto& e : std::filesystem::directory_iterator(copy.dir()))
+      files[e.path().filename().string()] = ReadFile(e.path().string());
+    return files;
+  };
+  OpenOptions options;
+  const XBEHANDLE t = OpenTable(copy.conn, "people", options);
+  XBEHANDLE orders[8];
+  uint16_t count = 8;
+  XBE_OK(XbeOpenIndex(t, (copy.conn.directory() + "\\peocod.ntx").c_str(), orders, &count));
+  const auto before = contents();
+  const XBEHANDLE s = NewStatement(copy.conn.handle());
+  EXPECT_NE(XbeExecuteSQLDirect(s,
+                                "UPDATE people SET valor = valor + 1, codigo = CASE WHEN rowid = "
+                                "(SELECT MAX(rowid) FROM people) THEN 123456789 ELSE codigo + 1 END",
+                                nullptr),
+            0u);
+  EXPECT_TRUE(contents() == before) << "the files changed";
+  // The open handle still reads the table as it is.
+  XBE_OK(XbeGotoTop(orders[0]));
+  XBE_OK(XbeCloseSQLStatement(s));
+  XBE_OK(XbeCloseTable(t));
 }
 
 TEST(SqlErrors, AStatementPreparedBeforeARestructureAnswers7209UntilPreparedAgain) {
