@@ -4,6 +4,7 @@
 #include "engine/xbeset.h"
 #include "enginetest.h"
 #include "platform/classes/classbuilder.h"
+#include "platform/xbe/xbe.h"
 #include "platform/classes/filer.h"
 #include "platform/db/datetime.h"
 #include "testsupport.h"
@@ -55,6 +56,13 @@ class HostDateGuard {
   char separator_;
 };
 
+// A settings component sets the engine's process-wide server types (remote and XIS by default);
+// the tests after these in the same process connect locally again.
+class LocalServerGuard {
+ public:
+  ~LocalServerGuard() { XbeSetServerType(1); }
+};
+
 }  // namespace
 
 const classes::TClassInfo& TSettingsForm::StaticClassInfo() {
@@ -66,6 +74,7 @@ const classes::TClassInfo& TSettingsForm::StaticClassInfo() {
 }
 
 TEST(SettingsForm, StoredDescriptionSetsTheEngine) {
+  LocalServerGuard localServer;
   HostDateGuard guard;
   db::HostShortDateFormat = "dd.MM.yyyy";
   db::HostDateSeparator = '.';
@@ -103,6 +112,7 @@ TEST(SettingsForm, StoredDescriptionSetsTheEngine) {
 }
 
 TEST(SettingsForm, StoredSetHostDateFalseGivesTheHostItsFormatBack) {
+  LocalServerGuard localServer;
   HostDateGuard guard;
   db::HostShortDateFormat = "dd.MM.yyyy";
   TSettingsForm form(nullptr);
@@ -114,6 +124,7 @@ TEST(SettingsForm, StoredSetHostDateFalseGivesTheHostItsFormatBack) {
 }
 
 TEST(Settings, SettersAndTheirRefusals) {
+  LocalServerGuard localServer;
   HostDateGuard guard;
   TXbeSettings s(nullptr);
   s.SetXbeServerTypes({stXBE_LOCAL});
@@ -138,6 +149,7 @@ TEST(Settings, SettersAndTheirRefusals) {
 }
 
 TEST(Settings, OneAtATime) {
+  LocalServerGuard localServer;
   {
     TXbeSettings first(nullptr);
     EXPECT_EQ(xbeset::SettingsInstanceCount(), 1u);
