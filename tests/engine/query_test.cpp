@@ -341,10 +341,8 @@ TEST_F(Query, TheStatementIsReusedAndReleasedOnItsOccasions) {
   EXPECT_EQ(OpenStatements(), before);
 }
 
-// The engine's live cursor moves through its result's records only in the result's own order:
-// an order opened on it walks every record of the base table. Enable this test when an order
-// on a live cursor keeps to the result.
-TEST_F(Query, DISABLED_AnIndexOrderOnTheCursorWalksTheResultInKeyOrder) {
+// An index order opened on the query's live cursor walks the result's records only, in key order.
+TEST_F(Query, AnIndexOrderOnTheCursorWalksTheResultInKeyOrder) {
   auto q = NewQuery("SELECT * FROM people WHERE codigo > 500000 ORDER BY nome");
   q->IndexFiles().Add("peocod.ntx");
   q->Open();

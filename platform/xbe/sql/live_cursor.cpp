@@ -1,14 +1,17 @@
 // A live cursor: the base table, moving through the records of a result in the result's order.
+// The result's records are also a filter of the table, so that every order opened on the cursor
+// sees the base table restricted to them.
 #include <unordered_map>
 
 #include "platform/xbe/api_support.h"
+#include "platform/xbe/record_hooks.h"
 #include "platform/xbe/sql/result_cursors.h"
 
 namespace xbe::sql {
 
 namespace {
 
-class ResultRecords final : public SqlCursorResult, public Order {
+class ResultRecords final : public SqlCursorResult, public Order, public RecordFilter {
  public:
   explicit ResultRecords(std::vector<std::uint32_t> records) : records_(std::move(records)) {
     for (std::size_t i = 0; i < records_.size(); ++i) place_.emplace(records_[i], i);
@@ -26,7 +29,8 @@ class ResultRecords final : public SqlCursorResult, public Order {
     const auto it = place_.find(current.RecordNumber());
     return it == place_.end() || it->second == 0 ? 0 : records_[it->second - 1];
   }
-  bool Contains(const RecordView& record) override { return place_.count(record.RecordNumber()) != 0; }
+  // Membership is the table's filter (it holds in this order as in every other).
+  bool Accepts(const RecordView& record) override { return place_.count(record.RecordNumber()) != 0; }
   int Compare(const RecordView& a, const RecordView& b) override {
     const std::size_t x = PlaceOf(a.RecordNumber());
     const std::size_t y = PlaceOf(b.RecordNumber());
@@ -49,7 +53,9 @@ std::uint32_t OpenLiveCursor(const OpenRequest& request, std::vector<std::uint32
   auto object = std::make_unique<TableObject>();
   object->table = Table::Open(request);
   object->connection = connection;
-  object->sqlResult = std::make_unique<ResultRecords>(std::move(records));
+  auto result = std::make_unique<ResultRecords>(std::move(records));
+  object->table->AddFilter(result.get());  // the result outlives the table (TableObject)
+  object->sqlResult = std::move(result);
   // A writable cursor's edits belong to the connection's transaction, as a table's do.
   if (HandleObject* c = Handles().Find(connection); c && c->Kind() == HandleKind::kConnection)
     if (auto& tx = static_cast<ConnectionObject&>(*c).transaction) tx->Attach(*object->table);

@@ -317,5 +317,56 @@ TEST(SqlCursors, ALiveCursorWritesTheBaseTableOnlyWhenAskedFor) {
   XBE_OK(XbeCloseTable(cursor));
 }
 
+// An order opened on a live cursor sees the base table restricted to the result: records outside
+// it stay hidden from every move, seek, count and key number, as a filter hides them.
+TEST(SqlCursors, AnOrderOnALiveCursorKeepsToTheResult) {
+  REQUIRE_FIXTURES();
+  CopiedFolder copy("ntx");
+  std::vector<std::pair<long, uint32_t>> inside;  // code, record
+  std::string outsideCode;
+  for (const DumpRecord& r : DumpRows("people.txt")) {
+    if (r.deleted) continue;
+    const long code = std::stol(r.values[kCodigo]);
+    if (code > 500000) inside.emplace_back(code, r.recno);
+    else if (outsideCode.empty() && code > 400000) outsideCode = std::to_string(code);
+  }
+  ASSERT_FALSE(outsideCode.empty());
+  std::sort(inside.begin(), inside.end());
+  std::vector<uint32_t> expected;
+  for (const auto& [code, recno] : inside) expected.push_back(recno);
+
+  Statement s(copy.conn.handle());
+  const XBEHANDLE cursor = s.Run("SELECT * FROM people WHERE codigo > 500000 ORDER BY nome");
+  ASSERT_NE(cursor, 0u);
+  const std::vector<uint32_t> byName = Walk(cursor, cursor);
+  const XBEHANDLE order = OpenIndex(cursor, copy.conn.directory() + "\\peocod.ntx");
+  ASSERT_NE(order, 0u);
+
+  EXPECT_EQ(Walk(cursor, order), expected);
+  EXPECT_EQ(WalkBackwards(cursor, order), expected);
+  EXPECT_EQ(Walk(cursor, cursor), byName);  // the cursor itself keeps the result's order
+
+  uint32_t count = 0, key = 0;
+  XBE_OK(XbeGetRecordCount(order, 1, &count));
+  EXPECT_EQ(count, expected.size());
+  XBE_OK(XbeGotoBottom(order));
+  XBE_OK(XbeGetKeyNum(order, 1, &key));
+  EXPECT_EQ(key, expected.size());
+
+  // A code of the table outside the result is not found; a soft seek stands on the result's first.
+  uint16_t found = 9;
+  XBE_OK(XbeSeek(order, outsideCode.data(), static_cast<uint16_t>(outsideCode.size()), XBE_TEXT_KEY, XBE_HARD_SEEK, &found));
+  EXPECT_EQ(found, 0);
+  EXPECT_TRUE(AtEof(cursor));
+  XBE_OK(XbeSeek(order, outsideCode.data(), static_cast<uint16_t>(outsideCode.size()), XBE_TEXT_KEY, XBE_SOFT_SEEK, &found));
+  EXPECT_EQ(found, 0);
+  EXPECT_EQ(CurrentRecord(cursor), expected.front());
+  const std::string insideCode = std::to_string(inside[inside.size() / 2].first);
+  XBE_OK(XbeSeek(order, insideCode.data(), static_cast<uint16_t>(insideCode.size()), XBE_TEXT_KEY, XBE_HARD_SEEK, &found));
+  EXPECT_EQ(found, 1);
+  EXPECT_EQ(CurrentRecord(cursor), inside[inside.size() / 2].second);
+  XBE_OK(XbeCloseTable(cursor));
+}
+
 }  // namespace
 }  // namespace xbetest
