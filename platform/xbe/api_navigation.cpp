@@ -127,6 +127,13 @@ XBERESULT XbeGetRecordCount(XBEHANDLE handle, uint16_t mode, uint32_t* count) {
                                             : t.CountVisible(order, false);
     } else {
       *count = t.RecordCount();
+      // A live cursor's records are its result's, not the base table's.
+      Handles().ForEach([&](std::uint32_t, HandleObject& o) {
+        if (o.Kind() != HandleKind::kTable) return;
+        const auto& table = static_cast<const TableObject&>(o);
+        if (table.table.get() == &t && table.sqlResult && table.sqlResult->Live())
+          *count = table.sqlResult->ResultSize();
+      });
     }
   });
 }

@@ -62,6 +62,8 @@ class SqlCursorResult {
   virtual bool Live() const = 0;
   // The order of the result's records, in which the table handle moves; null: natural order.
   virtual Order* ResultOrder() { return nullptr; }
+  // The records of a live cursor's result: its count of records, where a table counts its file's.
+  virtual std::uint32_t ResultSize() const { return 0; }
 };
 
 struct TableObject final : CursorHandle {

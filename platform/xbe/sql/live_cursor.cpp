@@ -18,6 +18,7 @@ class ResultRecords final : public SqlCursorResult, public Order, public RecordF
   }
   bool Live() const override { return true; }
   Order* ResultOrder() override { return this; }
+  std::uint32_t ResultSize() const override { return static_cast<std::uint32_t>(records_.size()); }
 
   std::uint32_t First() override { return records_.empty() ? 0 : records_.front(); }
   std::uint32_t Last() override { return records_.empty() ? 0 : records_.back(); }

@@ -349,6 +349,11 @@ TEST(SqlCursors, AnOrderOnALiveCursorKeepsToTheResult) {
   uint32_t count = 0, key = 0;
   XBE_OK(XbeGetRecordCount(order, 1, &count));
   EXPECT_EQ(count, expected.size());
+  // The cursor's own count of records is the result's, through either handle.
+  for (const XBEHANDLE h : {cursor, order}) {
+    XBE_OK(XbeGetRecordCount(h, 2, &count));
+    EXPECT_EQ(count, expected.size());
+  }
   XBE_OK(XbeGotoBottom(order));
   XBE_OK(XbeGetKeyNum(order, 1, &key));
   EXPECT_EQ(key, expected.size());
