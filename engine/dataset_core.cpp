@@ -1,5 +1,5 @@
-// The dataset core: construction, destruction, published properties and the operations whose
-// behaviour comes with later units of the layer.
+// The dataset core: construction, destruction, published properties and the hooks its
+// subclasses supply.
 #include <cstdio>
 
 #include "engine/xbecnnct.h"
