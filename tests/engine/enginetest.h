@@ -3,25 +3,17 @@
 #include <memory>
 #include <string>
 
+#include "messageof.h"
 #include "engine/xbetable.h"
 #include "platform/classes/component.h"
 
 namespace enginetest {
 
+using ::MessageOf;
+
 // A table configured as the updater's form configures its two tables.
 std::unique_ptr<TXbeTable> UpdaterTable(classes::TComponent* owner, const std::string& name,
                                         const std::string& directory, const std::string& table,
                                         bool rightsCheck);
-
-// The message of the exception `f` raises, or "<no exception>".
-template <class F>
-std::string MessageOf(F&& f) {
-  try {
-    f();
-  } catch (const rtl::Exception& e) {
-    return e.Message();
-  }
-  return "<no exception>";
-}
 
 }  // namespace enginetest

@@ -4,22 +4,13 @@
 
 #include <fstream>
 
+#include "../messageof.h"
 #include "engine/xbecnnct.h"
 #include "fake_xbe.h"
 #include "platform/db/datetime.h"
 #include "testsupport.h"
 
 namespace {
-
-template <class F>
-std::string MessageOf(F&& f) {
-  try {
-    f();
-  } catch (const rtl::Exception& e) {
-    return e.Message();
-  }
-  return "<no exception>";
-}
 
 std::vector<std::string> Items(const classes::TStrings& list) {
   std::vector<std::string> out;

@@ -6,6 +6,7 @@
 #include <fstream>
 #include <thread>
 
+#include "../messageof.h"
 #include "engine/xbecnnct.h"
 #include "engine/xbetable.h"
 #include "fake_xbe.h"
@@ -16,16 +17,6 @@
 using xbecnnct::XbeConnectionError;
 
 namespace {
-
-template <class F>
-std::string MessageOf(F&& f) {
-  try {
-    f();
-  } catch (const rtl::Exception& e) {
-    return e.Message();
-  }
-  return "<no exception>";
-}
 
 // A plain owner with a name, standing for a form.
 class TOwnerForm : public classes::TComponent {

@@ -2,6 +2,7 @@
 // made to give; the engine here is the test double of fake_xbe.cpp.
 #include <gtest/gtest.h>
 
+#include "../messageof.h"
 #include "engine/xbeset.h"
 #include "engine/xbetable.h"
 #include "fake_xbe.h"
@@ -15,16 +16,6 @@
 #include <map>
 
 namespace {
-
-template <class F>
-std::string MessageOf(F&& f) {
-  try {
-    f();
-  } catch (const rtl::Exception& e) {
-    return e.Message();
-  }
-  return "<no exception>";
-}
 
 class Double : public ::testing::Test {
  protected:

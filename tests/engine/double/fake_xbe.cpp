@@ -31,22 +31,6 @@ std::vector<std::string> CallsAmong(const std::vector<std::string>& functions) {
 
 namespace {
 
-std::string Str(const char* s) { return s ? "'" + std::string(s) + "'" : "null"; }
-template <class T>
-std::string Str(T v) {
-  std::ostringstream o;
-  o << +v;
-  return o.str();
-}
-
-template <class... A>
-void Log(const char* name, A... args) {
-  std::string text = std::string(name) + "(";
-  bool first = true;
-  ((text += (first ? "" : ","), text += Str(args), first = false), ...);
-  E().calls.push_back(text + ")");
-}
-
 // The scripted failure of a function, recorded as the last error; 0 when none.
 XBERESULT Scripted(const char* name) {
   auto it = E().failures.find(name);

@@ -3,6 +3,7 @@
 #pragma once
 #include <cstdint>
 #include <map>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -76,6 +77,22 @@ struct Engine {
 
 Engine& E();
 void Reset();
+
+// Records a call in the log as "Name(arg,arg)": texts quoted, null as null, numbers as numbers.
+inline std::string LogText(const char* s) { return s ? "'" + std::string(s) + "'" : "null"; }
+template <class T>
+std::string LogText(T v) {
+  std::ostringstream o;
+  o << +v;
+  return o.str();
+}
+template <class... A>
+void Log(const char* name, A... args) {
+  std::string text = std::string(name) + "(";
+  bool first = true;
+  ((text += (first ? "" : ","), text += LogText(args), first = false), ...);
+  E().calls.push_back(text + ")");
+}
 // The calls of one function, in order.
 std::vector<std::string> CallsOf(const std::string& function);
 // Every call, with names only for the functions listed.

@@ -6,24 +6,9 @@
 #include "fake_xbe.h"
 
 using fake::E;
+using fake::Log;
 
 namespace {
-
-std::string Str(const char* s) { return s ? "'" + std::string(s) + "'" : "null"; }
-template <class T>
-std::string Str(T v) {
-  std::ostringstream o;
-  o << +v;
-  return o.str();
-}
-
-template <class... A>
-void Log(const char* name, A... args) {
-  std::string text = std::string(name) + "(";
-  bool first = true;
-  ((text += (first ? "" : ","), text += Str(args), first = false), ...);
-  E().calls.push_back(text + ")");
-}
 
 XBERESULT Answer(XBERESULT code, const std::string& text) {
   E().lastCode = code;

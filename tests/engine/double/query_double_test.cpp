@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "../messageof.h"
 #include "engine/xbecnnct.h"
 #include "engine/xbequery.h"
 #include "fake_xbe.h"
@@ -13,16 +14,6 @@
 #include "platform/db/fieldclasses.h"
 
 namespace {
-
-template <class F>
-std::string MessageOf(F&& f) {
-  try {
-    f();
-  } catch (const rtl::Exception& e) {
-    return e.Message();
-  }
-  return "<no exception>";
-}
 
 std::size_t Count(const std::string& function) { return fake::CallsOf(function).size(); }
 
