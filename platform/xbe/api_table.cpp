@@ -283,6 +283,8 @@ XBERESULT XbeGetRecord(XBEHANDLE table, void* buffer, uint32_t length) {
 XBERESULT XbeGetField(XBEHANDLE table, XBEFIELD field, void* buffer, uint32_t* length, uint16_t) {
   return Guarded([&] {
     Table& t = TableOf(table);
+    std::string_view quick;
+    if (t.QuickFieldText(reinterpret_cast<std::uintptr_t>(field), &quick)) return PutBytes(quick, buffer, length, true);
     const std::size_t i = ResolveField(t, field);
     const FieldDesc& f = t.Field(i);
     if (IsMemoCode(f.code)) {

@@ -20,6 +20,7 @@
 #include "platform/xbe/dbf_header.h"
 #include "platform/xbe/lock_scheme.h"
 #include "platform/xbe/memo_store.h"
+#include "platform/xbe/numeric_text.h"
 #include "platform/xbe/order.h"
 #include "platform/xbe/raw_file.h"
 #include "platform/xbe/record_read_ahead.h"
@@ -137,6 +138,10 @@ class Table {
   // GetFieldText's text when it is the current image's own bytes (no conversion needed);
   // nullopt otherwise. Valid until the record changes.
   std::optional<std::string_view> FieldTextInPlace(std::size_t index);
+  // FieldTextInPlace for a 1-based ordinal on the current record as read, by the field's read
+  // plan: the quick path of a browse reading every field. False when the ordinal, the record or
+  // the field needs the general path (which also raises the errors).
+  bool QuickFieldText(std::uintptr_t ordinal, std::string_view* text) const;
   MemoBlob GetMemo(std::size_t index);          // text memos converted to ANSI
   void SetFieldText(std::size_t index, std::string_view text);
   void SetFieldRaw(std::size_t index, std::string_view bytes);
@@ -225,6 +230,18 @@ class Table {
   RecordReadAhead readAhead_;
   std::string scratch_;  // a record read without read-ahead
 
+  // How each field's text is taken from the record image, fixed when the table is opened.
+  enum class FieldRead : std::uint8_t { kGeneral, kWhole, kTrimmed, kInPlace };
+  struct FieldPlan {
+    std::uint32_t offset = 0;
+    std::uint32_t length = 0;
+    FieldRead read = FieldRead::kGeneral;
+    const FieldDesc* field = nullptr;
+  };
+  void PlanFieldReads();
+  bool PlannedInPlaceText(const FieldPlan& plan, const char* p, std::string_view* text) const;
+  std::vector<FieldPlan> fieldPlans_;
+
   Cursor cursor_;
   std::string current_;  // the current record as read
   std::unique_ptr<ImageView> currentView_;
@@ -240,5 +257,19 @@ class Table {
   std::uint32_t refusalCode_ = 0;
   std::string refusalText_;
 };
+
+inline bool Table::QuickFieldText(std::uintptr_t ordinal, std::string_view* text) const {
+  if (ordinal - 1 >= fieldPlans_.size() || pending_ != Pending::kNone || !cursor_.OnRecord()) return false;
+  const FieldPlan& plan = fieldPlans_[ordinal - 1];
+  const char* p = current_.data() + plan.offset;
+  switch (plan.read) {
+    case FieldRead::kWhole: *text = std::string_view(p, plan.length); return true;
+    case FieldRead::kTrimmed: *text = TrimmedNumericText(p, plan.length); return true;
+    case FieldRead::kInPlace:
+      return PlannedInPlaceText(plan, p, text);
+    case FieldRead::kGeneral: break;
+  }
+  return false;
+}
 
 }  // namespace xbe
