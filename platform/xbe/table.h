@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "platform/xbe/dbf_header.h"
+#include "platform/xbe/julian.h"
 #include "platform/xbe/lock_scheme.h"
 #include "platform/xbe/memo_store.h"
 #include "platform/xbe/numeric_text.h"
@@ -231,7 +232,7 @@ class Table {
   std::string scratch_;  // a record read without read-ahead
 
   // How each field's text is taken from the record image, fixed when the table is opened.
-  enum class FieldRead : std::uint8_t { kGeneral, kWhole, kTrimmed, kInPlace };
+  enum class FieldRead : std::uint8_t { kGeneral, kWhole, kTrimmed, kLogical, kDate, kInPlace };
   struct FieldPlan {
     std::uint32_t offset = 0;
     std::uint32_t length = 0;
@@ -258,13 +259,23 @@ class Table {
   std::string refusalText_;
 };
 
-inline bool Table::QuickFieldText(std::uintptr_t ordinal, std::string_view* text) const {
+[[gnu::always_inline]] inline bool Table::QuickFieldText(std::uintptr_t ordinal, std::string_view* text) const {
   if (ordinal - 1 >= fieldPlans_.size() || pending_ != Pending::kNone || !cursor_.OnRecord()) return false;
   const FieldPlan& plan = fieldPlans_[ordinal - 1];
   const char* p = current_.data() + plan.offset;
   switch (plan.read) {
     case FieldRead::kWhole: *text = std::string_view(p, plan.length); return true;
     case FieldRead::kTrimmed: *text = TrimmedNumericText(p, plan.length); return true;
+    case FieldRead::kLogical:  // one byte: blank, or true or false
+      if (*p == ' ' || *p == '\0') *text = std::string_view(p, 0);
+      else *text = (*p == 'T' || *p == 't' || *p == 'Y' || *p == 'y' || *p == '1') ? "T" : "F";
+      return true;
+    case FieldRead::kDate:  // a valid date is handed out as its stored digits
+      if (IsCivilDateText(p)) {
+        *text = std::string_view(p, 8);
+        return true;
+      }
+      return PlannedInPlaceText(plan, p, text);
     case FieldRead::kInPlace:
       return PlannedInPlaceText(plan, p, text);
     case FieldRead::kGeneral: break;

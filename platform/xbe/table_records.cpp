@@ -164,6 +164,8 @@ void Table::PlanFieldReads() {
     if (IsMemoCode(f.code) || (IsCharacterCode(f.code) && charType_ == CharType::kOem)) plan.read = FieldRead::kGeneral;
     else if (IsCharacterCode(f.code) || f.code == kRaw) plan.read = FieldRead::kWhole;
     else if (f.code == kNumericText) plan.read = FieldRead::kTrimmed;
+    else if (f.code == kLogical && f.length == 1) plan.read = FieldRead::kLogical;
+    else if (f.code == kDate && f.length == 8) plan.read = FieldRead::kDate;
     fieldPlans_.push_back(plan);
   }
 }
