@@ -82,9 +82,11 @@ inline void CopyShort(void* to, const char* from, std::size_t n) {
     std::memcpy(&b, from + n - 4, 4);
     std::memcpy(d, &a, 4);
     std::memcpy(d + n - 4, &b, 4);
-  } else if (n < 4) {
-    for (std::size_t i = 0; i < n; ++i) d[i] = from[i];
-  } else {
+  } else if (n != 0 && n < 4) {  // bytes 0, n / 2 and n - 1 cover one to three
+    d[0] = from[0];
+    d[n / 2] = from[n / 2];
+    d[n - 1] = from[n - 1];
+  } else if (n != 0) {
     std::memcpy(d, from, n);
   }
 }

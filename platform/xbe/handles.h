@@ -177,13 +177,16 @@ class EngineLock {
  public:
   void lock() {
     const std::uintptr_t me = Self();
-    if (owner_.load(std::memory_order_relaxed) == me) {
+    std::uintptr_t expected = 0;
+    if (owner_.compare_exchange_strong(expected, me, std::memory_order_seq_cst, std::memory_order_relaxed)) {
+      depth_ = 1;
+      return;
+    }
+    if (expected == me) {  // taken again by its holder
       ++depth_;
       return;
     }
-    std::uintptr_t expected = 0;
-    if (!owner_.compare_exchange_strong(expected, me, std::memory_order_seq_cst, std::memory_order_relaxed))
-      Wait(me);
+    Wait(me);
     depth_ = 1;
   }
   void unlock() {

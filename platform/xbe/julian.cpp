@@ -1,7 +1,5 @@
 #include "platform/xbe/julian.h"
 
-#include <cstring>
-
 namespace xbe {
 
 std::int64_t JulianFromCivil(int year, int month, int day) {
@@ -53,20 +51,6 @@ std::optional<std::int64_t> JulianFromStorageText(std::string_view text) {
   const int day = v[6] * 10 + v[7];
   if (!IsValidCivil(year, month, day)) return std::nullopt;
   return JulianFromCivil(year, month, day);
-}
-
-bool IsCivilDateText(const char* text) {
-  // All eight bytes digits at once: none with its top bit set, none below '0' (taking '0'
-  // away borrows into the top bit), none above '9' (adding 0x46 carries into it).
-  std::uint64_t x;
-  std::memcpy(&x, text, 8);
-  constexpr std::uint64_t kOnes = 0x0101010101010101ull, kTops = kOnes * 0x80;
-  if ((x & kTops) || ((x - kOnes * '0') & ~x & kTops) || ((x + kOnes * 0x46) & kTops)) return false;
-  const int year = (text[0] - '0') * 1000 + (text[1] - '0') * 100 + (text[2] - '0') * 10 + (text[3] - '0');
-  const int month = (text[4] - '0') * 10 + (text[5] - '0'), day = (text[6] - '0') * 10 + (text[7] - '0');
-  if (year < 1 || month < 1 || month > 12 || day < 1) return false;
-  if (day <= 28) return true;
-  return IsValidCivil(year, month, day);
 }
 
 std::string StorageTextFromJulian(std::int64_t julian) {

@@ -151,17 +151,13 @@ std::optional<std::string_view> Table::FieldTextInPlace(std::size_t index) {
   return xbe::FieldTextInPlace(f, CurrentImage().data() + f.offset, IsXdt());
 }
 
-bool Table::PlannedInPlaceText(const FieldPlan& plan, const char* p, std::string_view* text) const {
-  const auto inPlace = xbe::FieldTextInPlace(*plan.field, p, IsXdt());
-  if (inPlace) *text = *inPlace;
-  return inPlace.has_value();
-}
-
 void Table::PlanFieldReads() {
   fieldPlans_.clear();
   for (const FieldDesc& f : header_.schema.fields) {
-    FieldPlan plan{f.offset, f.length, FieldRead::kInPlace, &f};
-    if (IsMemoCode(f.code) || (IsCharacterCode(f.code) && charType_ == CharType::kOem)) plan.read = FieldRead::kGeneral;
+    // Memos, text converted from OEM and the other types take the general path.
+    FieldPlan plan{f.offset, f.length, FieldRead::kGeneral};
+    const bool converted = IsMemoCode(f.code) || (IsCharacterCode(f.code) && charType_ == CharType::kOem);
+    if (converted) plan.read = FieldRead::kGeneral;
     else if (IsCharacterCode(f.code) || f.code == kRaw) plan.read = FieldRead::kWhole;
     else if (f.code == kNumericText) plan.read = FieldRead::kTrimmed;
     else if (f.code == kLogical && f.length == 1) plan.read = FieldRead::kLogical;
