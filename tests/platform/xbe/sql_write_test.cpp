@@ -39,7 +39,7 @@ XBERESULT SetText(XBEHANDLE s, uint32_t n, const std::string& v) {
 }
 
 xbe::IndexFile& FileOf(XBEHANDLE order) {
-  std::lock_guard<std::recursive_mutex> lock(xbe::EngineMutex());
+  std::lock_guard<xbe::EngineLock> lock(xbe::EngineMutex());
   return *xbe::Handles().Get<xbe::OrderObject>(order, xbe::HandleKind::kIndexOrder).file;
 }
 
