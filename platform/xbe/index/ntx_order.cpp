@@ -76,7 +76,7 @@ const Page& NtxOrder::PageAt(std::uint32_t offset) {
 
 PageView NtxOrder::View(std::uint32_t offset) {
   if (!dirty_.empty() && dirty_.count(offset)) return PageView(cache_.at(offset), header_);
-  if (const unsigned char* raw = pages_.Find(offset)) return PageView(raw, header_, file_->Name(), offset);
+  if (const unsigned char* raw = pages_.Find(offset)) return PageView(raw, header_);
   if (offset < kPageSize || offset % kPageSize != 0 || offset + std::uint64_t{kPageSize} > fileSize_)
     Fail("a page link points outside the file (offset " + std::to_string(offset) + ")");
   unsigned char* raw = pages_.Claim(offset);
@@ -87,7 +87,7 @@ PageView NtxOrder::View(std::uint32_t offset) {
     pages_.Erase(offset);
     throw;
   }
-  return PageView(raw, header_, file_->Name(), offset);
+  return PageView(raw, header_);
 }
 
 Page& NtxOrder::Mutable(std::uint32_t offset) {

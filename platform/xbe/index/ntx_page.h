@@ -1,9 +1,7 @@
 // The NTX file layout (see FORMAT.md): a 1024-byte header and 1024-byte pages, each page a
 // count, a table of item offsets and the items (child page, record number, key).
 #pragma once
-#include <bit>
 #include <cstdint>
-#include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -89,47 +87,30 @@ class PageGrid {
 
 // Checks the raw page as DecodePage does before it is read in place (without building
 // anything); raises IndexError(kCorrupt) naming `file`. With the header's grid, a sound page
-// is passed in one quick pass, and a leaf laid out as a build leaves it without reading the
-// children of its items (PageView checks each as it is read).
+// is passed in one quick pass.
 void CheckPage(const unsigned char* raw, std::uint32_t offset, const Header& h, std::uint64_t fileSize,
                const std::string& file, const PageGrid* grid = nullptr);
 
-// Raises the error of a page that mixes leaf and branch items.
-[[noreturn]] void MixedPage(const std::string& file, std::uint32_t offset);
-
 // A page read where it lies: the raw bytes of a page CheckPage accepted, or a decoded page in the
-// middle of a change. The children of a leaf's items are checked as the items are read (a leaf
-// laid out as a build leaves it is taken in without reading them all).
+// middle of a change.
 class PageView {
  public:
-  PageView(const unsigned char* raw, const Header& h, const std::string& file, std::uint32_t offset)
-      : raw_(raw), file_(&file), offset_(offset), keySize_(h.keySize),
-        count_(static_cast<std::size_t>(raw[0] | (raw[1] << 8))), leaf_(Get32(Item(count_)) == 0) {}
-  PageView(const Page& p, const Header& h) : page_(&p), keySize_(h.keySize), count_(p.items.size()), leaf_(p.IsLeaf()) {}
+  PageView(const unsigned char* raw, const Header& h)
+      : raw_(raw), keySize_(h.keySize), count_(static_cast<std::size_t>(raw[0] | (raw[1] << 8))) {}
+  PageView(const Page& p, const Header& h) : page_(&p), keySize_(h.keySize), count_(p.items.size()) {}
 
   std::size_t Count() const { return count_; }
   // The child left of item `pos`; pos == Count() gives the rightmost child.
   std::uint32_t Child(std::size_t pos) const { return page_ ? page_->Child(pos) : Get32(Item(pos)); }
-  std::uint32_t Recno(std::size_t i) const { return page_ ? page_->items[i].recno : Get32(Used(i) + 4); }
+  std::uint32_t Recno(std::size_t i) const { return page_ ? page_->items[i].recno : Get32(Item(i) + 4); }
   std::string_view Key(std::size_t i) const {
     if (page_) return page_->items[i].key;
-    return {reinterpret_cast<const char*>(Used(i) + 8), keySize_};
+    return {reinterpret_cast<const char*>(Item(i) + 8), keySize_};
   }
-  bool IsLeaf() const { return leaf_; }
+  bool IsLeaf() const { return Child(count_) == 0; }
 
  private:
-  // Item i about to be read: its child must agree with the page's kind.
-  const unsigned char* Used(std::size_t i) const {
-    const unsigned char* item = Item(i);
-    if ((Get32(item) == 0) != leaf_) MixedPage(*file_, offset_);
-    return item;
-  }
   static std::uint32_t Get32(const unsigned char* p) {
-    if constexpr (std::endian::native == std::endian::little) {
-      std::uint32_t v;
-      std::memcpy(&v, p, 4);
-      return v;
-    }
     return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
            (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
   }
@@ -137,11 +118,8 @@ class PageView {
 
   const unsigned char* raw_ = nullptr;
   const Page* page_ = nullptr;
-  const std::string* file_ = nullptr;
-  std::uint32_t offset_ = 0;
   std::size_t keySize_;
   std::size_t count_;
-  bool leaf_;
 };
 
 }  // namespace xbe::index::ntx
