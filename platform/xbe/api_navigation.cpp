@@ -66,6 +66,15 @@ XBERESULT XbeSkip(XBEHANDLE handle, int32_t count) {
 }
 
 XBERESULT XbeAtEOF(XBEHANDLE handle, uint16_t* atEof) {
+  // Asked at every step of a walk: a table handle used lately answers without the general path.
+  if (atEof != nullptr) {
+    EngineLock& lock = EngineMutex();
+    lock.lock();
+    const Table* t = Registry::RecentTable(handle);
+    if (t != nullptr) *atEof = t->CursorState().eof ? 1 : 0;
+    lock.unlock();
+    if (t != nullptr) return kOk;
+  }
   return Guarded([&] {
     Require(atEof, "flag");
     *atEof = TableOf(handle).CursorState().eof ? 1 : 0;

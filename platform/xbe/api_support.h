@@ -61,10 +61,39 @@ void PutText(std::string_view text, char* buffer, std::uint16_t* length);
 void CheckTextFits(std::string_view text, const char* buffer, std::uint16_t* length);
 // Copies bytes (no terminator needed) into a buffer of *length; 5005 with the size needed.
 void PutBytesChecked(std::string_view bytes, void* buffer, std::uint32_t* length, bool terminate);
+// memcpy for the short texts of field reads, without a call: a head and a tail that may overlap.
+inline void CopyShort(void* to, const char* from, std::size_t n) {
+  char* d = static_cast<char*>(to);
+  if (n > 16 && n <= 32) {
+    std::uint64_t a[2], b[2];
+    std::memcpy(a, from, 16);
+    std::memcpy(b, from + n - 16, 16);
+    std::memcpy(d, a, 16);
+    std::memcpy(d + n - 16, b, 16);
+  } else if (n >= 8 && n <= 16) {
+    std::uint64_t a, b;
+    std::memcpy(&a, from, 8);
+    std::memcpy(&b, from + n - 8, 8);
+    std::memcpy(d, &a, 8);
+    std::memcpy(d + n - 8, &b, 8);
+  } else if (n >= 4 && n < 8) {
+    std::uint32_t a, b;
+    std::memcpy(&a, from, 4);
+    std::memcpy(&b, from + n - 4, 4);
+    std::memcpy(d, &a, 4);
+    std::memcpy(d + n - 4, &b, 4);
+  } else if (n != 0 && n < 4) {  // bytes 0, n / 2 and n - 1 cover one to three
+    d[0] = from[0];
+    d[n / 2] = from[n / 2];
+    d[n - 1] = from[n - 1];
+  } else if (n != 0) {
+    std::memcpy(d, from, n);
+  }
+}
 inline void PutBytes(std::string_view bytes, void* buffer, std::uint32_t* length, bool terminate) {
   if (length == nullptr || buffer == nullptr || *length < bytes.size() + (terminate ? 1 : 0))
     return PutBytesChecked(bytes, buffer, length, terminate);
-  std::memcpy(buffer, bytes.data(), bytes.size());
+  CopyShort(buffer, bytes.data(), bytes.size());
   if (terminate) static_cast<char*>(buffer)[bytes.size()] = '\0';
   *length = static_cast<std::uint32_t>(bytes.size());
 }

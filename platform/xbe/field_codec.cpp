@@ -222,13 +222,7 @@ std::optional<std::string_view> FieldTextInPlace(const FieldDesc& f, const char*
   switch (f.code) {
     case kCharacter: case kCiCharacter: case kRaw:
       return std::string_view(p, L);
-    case kNumericText: {
-      // Trimming blanks and zero bytes leaves nothing exactly when the field is blank.
-      std::size_t b = 0, e = L;
-      while (b < e && (p[b] == ' ' || p[b] == '\0')) ++b;
-      while (e > b && (p[e - 1] == ' ' || p[e - 1] == '\0')) --e;
-      return std::string_view(p + b, e - b);
-    }
+    case kNumericText: return TrimmedNumericText(p, L);
     // A valid stored date converts back to its own digits (a blank one is no digits).
     case kDate:
       if (L == 8 && IsCivilDateText(p)) return std::string_view(p, 8);

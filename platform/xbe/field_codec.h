@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/xbe/numeric_text.h"
 #include "platform/xbe/schema.h"
 
 namespace xbe {

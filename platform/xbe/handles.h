@@ -150,6 +150,8 @@ class Registry {
   // The table of a table or index order handle (Cursor(handle).CursorTable()); a table handle
   // used lately is found without a call.
   Table& CursorTableOf(std::uint32_t handle);
+  // The table of a table handle used lately, else null (never raises).
+  static Table* RecentTable(std::uint32_t handle);
   Table& CursorTableSlow(std::uint32_t handle);
   CursorHandle& Cursor(std::uint32_t handle) {
     HandleObject* o = Find(handle);
@@ -163,12 +165,16 @@ class Registry {
   [[noreturn]] static void FailInvalid(std::uint32_t handle);
   HandleObject* FindSlow(std::uint32_t handle) const;
 
-  mutable Recent recent_[kRecentSlots];
+  // Outside the registry object (whose first use is guarded), so that the quick paths reach it
+  // directly; there is one registry.
+  static Recent recent_[kRecentSlots];
   std::map<std::uint32_t, std::unique_ptr<HandleObject>> objects_;
   std::set<std::uint32_t> closedConnections_;
   std::set<std::uint32_t> closedStatements_;
   std::uint32_t next_ = 0x100;
 };
+
+constinit inline Registry::Recent Registry::recent_[Registry::kRecentSlots] = {};
 
 // A recursive lock that costs a few instructions when no other thread holds it (every C call
 // takes it); a thread that finds it held sleeps until it is released.
@@ -176,13 +182,16 @@ class EngineLock {
  public:
   void lock() {
     const std::uintptr_t me = Self();
-    if (owner_.load(std::memory_order_relaxed) == me) {
+    std::uintptr_t expected = 0;
+    if (owner_.compare_exchange_strong(expected, me, std::memory_order_seq_cst, std::memory_order_relaxed)) {
+      depth_ = 1;
+      return;
+    }
+    if (expected == me) {  // taken again by its holder
       ++depth_;
       return;
     }
-    std::uintptr_t expected = 0;
-    if (!owner_.compare_exchange_strong(expected, me, std::memory_order_seq_cst, std::memory_order_relaxed))
-      Wait(me);
+    Wait(me);
     depth_ = 1;
   }
   void unlock() {
@@ -208,10 +217,15 @@ inline Registry& Handles() {
   return registry;
 }
 
-inline Table& Registry::CursorTableOf(std::uint32_t handle) {
+inline Table* Registry::RecentTable(std::uint32_t handle) {
   const Recent& r = recent_[handle % kRecentSlots];
   if (r.handle == handle && r.kind == HandleKind::kTable && r.object != nullptr)
-    return *static_cast<TableObject*>(r.object)->table;
+    return static_cast<TableObject*>(r.object)->table.get();
+  return nullptr;
+}
+
+inline Table& Registry::CursorTableOf(std::uint32_t handle) {
+  if (Table* t = RecentTable(handle)) return *t;
   return CursorTableSlow(handle);
 }
 

@@ -1,6 +1,7 @@
 #include "platform/xbe/index_file.h"
 
 #include <chrono>
+#include <cstring>
 #include <filesystem>
 #include <thread>
 
@@ -176,18 +177,19 @@ void IndexFile::Bind() {
 std::string IndexFile::FileName() const { return rtl::ExtractFileName(windowsPath_); }
 
 void IndexFile::ReadStamp(std::string& stamp) {
-  stamp.clear();  // keeps its room: no allocation per call
+  constexpr std::size_t kHead = 12;
+  stamp.resize(sizeof(index::FileMark) + kHead * (1 + (cdx_ ? tags_.size() : 0)));  // keeps its room
+  char* at = stamp.data();
   // The modification time catches what size and header cannot: another program rewriting the
   // file in place to the same size, root and version (a rebuild), which cached pages would hide.
   const index::FileMark mark = file_->Mark();
-  stamp.append(reinterpret_cast<const char*>(&mark), sizeof mark);
-  char head[12];
-  file_->Read(0, head, sizeof head);
-  stamp.append(head, sizeof head);
+  std::memcpy(at, &mark, sizeof mark);
+  at += sizeof mark;
+  file_->Read(0, at, kHead);
   if (cdx_)
     for (const Tag& t : tags_) {
-      file_->Read(static_cast<index::CdxTag*>(t.order)->HeaderOffset(), head, sizeof head);
-      stamp.append(head, sizeof head);
+      at += kHead;
+      file_->Read(static_cast<index::CdxTag*>(t.order)->HeaderOffset(), at, kHead);
     }
 }
 

@@ -53,13 +53,6 @@ std::optional<std::int64_t> JulianFromStorageText(std::string_view text) {
   return JulianFromCivil(year, month, day);
 }
 
-bool IsCivilDateText(const char* text) {
-  for (int i = 0; i < 8; ++i)
-    if (text[i] < '0' || text[i] > '9') return false;
-  const int year = (text[0] - '0') * 1000 + (text[1] - '0') * 100 + (text[2] - '0') * 10 + (text[3] - '0');
-  return IsValidCivil(year, (text[4] - '0') * 10 + (text[5] - '0'), (text[6] - '0') * 10 + (text[7] - '0'));
-}
-
 std::string StorageTextFromJulian(std::int64_t julian) {
   if (julian <= 0) return std::string(8, ' ');
   const CivilDate d = CivilFromJulian(julian);

@@ -2,6 +2,7 @@
 // Gregorian) and the fixed storage text of dates, CCYYMMDD.
 #pragma once
 #include <cstdint>
+#include <cstring>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -23,7 +24,20 @@ bool IsValidCivil(int year, int month, int day);
 std::optional<std::int64_t> JulianFromStorageText(std::string_view text);
 // Whether the eight bytes at `text` are a valid date as CCYYMMDD digits (so that the text a
 // date conversion gives back is those very bytes).
-bool IsCivilDateText(const char* text);
+inline bool IsCivilDateText(const char* text) {
+  // All eight bytes digits at once: none with its top bit set, none below '0' (taking '0'
+  // away borrows into the top bit), none above '9' (adding 0x46 carries into it).
+  std::uint64_t x;
+  std::memcpy(&x, text, 8);
+  constexpr std::uint64_t kOnes = 0x0101010101010101ull, kTops = kOnes * 0x80;
+  if ((x & kTops) || ((x - kOnes * '0') & ~x & kTops) || ((x + kOnes * 0x46) & kTops)) return false;
+  const int year = (text[0] - '0') * 1000 + (text[1] - '0') * 100 + (text[2] - '0') * 10 + (text[3] - '0');
+  const int month = (text[4] - '0') * 10 + (text[5] - '0'), day = (text[6] - '0') * 10 + (text[7] - '0');
+  if (year < 1 || month < 1 || month > 12 || day < 1) return false;
+  if (day <= 28) return true;
+  return IsValidCivil(year, month, day);
+}
+
 // julian -> "CCYYMMDD"; julian <= 0 gives eight blanks.
 std::string StorageTextFromJulian(std::int64_t julian);
 

@@ -41,6 +41,7 @@ std::unique_ptr<Table> Table::Open(const OpenRequest& request) {
     Fail(kUnsupported, "The file " + t->names_.windowsName + " is not a table of type " +
                            std::to_string(static_cast<int>(request.type)) + ".");
   t->lastAutoInc_ = t->header_.xdtLastAutoInc;
+  t->PlanFieldReads();
 
   const MemoKind memo = t->header_.Memo();
   if (memo != MemoKind::kNone) {

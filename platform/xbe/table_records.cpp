@@ -152,6 +152,21 @@ std::optional<std::string_view> Table::FieldTextInPlace(std::size_t index) {
   return xbe::FieldTextInPlace(f, CurrentImage().data() + f.offset, IsXdt());
 }
 
+void Table::PlanFieldReads() {
+  fieldPlans_.clear();
+  for (const FieldDesc& f : header_.schema.fields) {
+    // Memos, text converted from OEM and the other types take the general path.
+    FieldPlan plan{f.offset, f.length, FieldRead::kGeneral};
+    const bool converted = IsMemoCode(f.code) || (IsCharacterCode(f.code) && charType_ == CharType::kOem);
+    if (converted) plan.read = FieldRead::kGeneral;
+    else if (IsCharacterCode(f.code) || f.code == kRaw) plan.read = FieldRead::kWhole;
+    else if (f.code == kNumericText) plan.read = FieldRead::kTrimmed;
+    else if (f.code == kLogical && f.length == 1) plan.read = FieldRead::kLogical;
+    else if (f.code == kDate && f.length == 8) plan.read = FieldRead::kDate;
+    fieldPlans_.push_back(plan);
+  }
+}
+
 MemoBlob Table::GetMemo(std::size_t index) {
   const FieldDesc& f = Field(index);
   if (!IsMemoCode(f.code)) Fail(kInvalidArgument, "The field " + f.name + " is not a memo field.");

@@ -54,7 +54,7 @@ class HostFile : public BlockFile {
   }
 
   FileMark Mark() override {
-    struct stat st{};
+    struct stat st;  // filled by fstat (asked before every search: no clearing first)
     if (::fstat(fd_, &st) != 0) IoFail(name_, "cannot read the size");
     return FileMark{static_cast<std::uint64_t>(st.st_size),
                     static_cast<std::uint64_t>(st.st_mtim.tv_sec) * 1000000000u + static_cast<std::uint64_t>(st.st_mtim.tv_nsec)};

@@ -1,5 +1,6 @@
 #include "platform/xbe/index/ntx_page.h"
 
+#include <bit>
 #include <cstring>
 #include <set>
 
@@ -10,6 +11,11 @@ namespace xbe::index::ntx {
 namespace {
 std::uint16_t Get16(const unsigned char* p) { return static_cast<std::uint16_t>(p[0] | (p[1] << 8)); }
 std::uint32_t Get32(const unsigned char* p) {
+  if constexpr (std::endian::native == std::endian::little) {  // one load (checks read every child)
+    std::uint32_t v;
+    std::memcpy(&v, p, 4);
+    return v;
+  }
   return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
          (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
 }
@@ -175,6 +181,11 @@ void EncodePage(const Page& p, const Header& h, unsigned char* raw) {
 void PageGrid::Build(const Header& h) {
   std::memset(places_, kOffGrid, sizeof places_);
   const std::size_t lowest = SlotTableEnd(h);
+  itemsArea_ = lowest;
+  itemSize_ = h.itemSize;
+  std::memset(freshSlots_, 0, sizeof freshSlots_);
+  for (std::size_t i = 0; i <= h.maxItems && 2 + 2 * i + 1 < kPageSize; ++i)
+    Put16(freshSlots_ + 2 + 2 * i, static_cast<std::uint16_t>(lowest + i * h.itemSize));
   for (std::size_t place = 0; place < kOffGrid && h.itemSize != 0; ++place) {
     const std::size_t at = lowest + place * h.itemSize;
     if (at + h.itemSize > kPageSize) break;
@@ -187,10 +198,33 @@ namespace {
 // The checks of CheckPage in one pass, for the common case of a sound page whose items lie on
 // the grid of item places: true when the page passes them all; false leaves the verdict (and
 // the message) to the full check.
+// SoundOnGrid for a page whose items lie at places 0..count in order, as a build leaves them:
+// the offset table is compared as bytes, then the children are read at their places.
+bool SoundFresh(const unsigned char* raw, std::uint32_t offset, std::uint64_t fileSize, const PageGrid& grid,
+                std::size_t count) {
+  if (std::memcmp(raw + 2, grid.FreshSlots() + 2, 2 * (count + 1)) != 0) return false;
+  const unsigned char* item = raw + grid.ItemsArea();
+  const std::size_t step = grid.ItemSize();
+  if (Get32(item + count * step) == 0) {  // a leaf: every child 0
+    std::uint32_t any = 0;
+    std::size_t i = 0;
+    for (; i + 2 <= count; i += 2, item += 2 * step) any |= Get32(item) | Get32(item + step);
+    if (i < count) any |= Get32(item);
+    return any == 0;
+  }
+  for (std::size_t i = 0; i <= count; ++i, item += step) {
+    const std::uint32_t child = Get32(item);
+    if (child < kPageSize || child % kPageSize != 0 || child + std::uint64_t{kPageSize} > fileSize || child == offset)
+      return false;
+  }
+  return true;
+}
+
 bool SoundOnGrid(const unsigned char* raw, std::uint32_t offset, const Header& h, std::uint64_t fileSize,
                  const PageGrid& grid) {
   const std::size_t count = Get16(raw);
   if (count > h.maxItems) return false;
+  if (SoundFresh(raw, offset, fileSize, grid, count)) return true;
   std::uint64_t places[4] = {0, 0, 0, 0};
   bool anyChild = false, anyLeaf = false;
   for (std::size_t i = 0; i <= count; ++i) {

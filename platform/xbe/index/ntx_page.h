@@ -72,9 +72,17 @@ class PageGrid {
   static constexpr std::uint8_t kOffGrid = 0xFF;
   void Build(const Header& h);
   std::uint8_t Place(std::size_t offset) const { return places_[offset]; }
+  // The offset table of a fresh page (item i at place i), as its bytes lie in the page: pages
+  // written by a build, and never changed since, begin with it.
+  const unsigned char* FreshSlots() const { return freshSlots_; }
+  std::size_t ItemsArea() const { return itemsArea_; }
+  std::size_t ItemSize() const { return itemSize_; }
 
  private:
   std::uint8_t places_[kPageSize] = {};
+  unsigned char freshSlots_[kPageSize] = {};
+  std::size_t itemsArea_ = 0;
+  std::size_t itemSize_ = 0;
 };
 
 // Checks the raw page as DecodePage does before it is read in place (without building

@@ -359,3 +359,62 @@ TEST(EngineFormat, EveryFieldTypeRoundTrips) {
 }
 
 }  // namespace
+
+// Fields of a record as read are handed out from the record image on a quick path; a pending
+// edit of the same record takes the general one. Both give the same texts, odd stored bytes
+// and a buffer one byte short included.
+TEST(FieldReads, RecordAsReadAndPendingEditGiveTheSameTexts) {
+  testsupport::TempDir tmp;
+  using xbe::NewField;
+  xbe::CreateTable(tmp.str() + "/READS", xbe::TableType::kNtx,
+                   {{"LOG", 1, 1, 0}, {"NUM", 2, 12, 2}, {"DAT", 3, 8, 0}, {"CHR", 4, 20, 0}, {"AUX", 4, 1, 0}});
+  const struct {
+    const char* field;
+    std::string stored;
+  } cases[] = {
+      {"LOG", "T"}, {"LOG", "y"}, {"LOG", "n"}, {"LOG", "?"}, {"LOG", " "}, {"LOG", std::string(1, '\0')},
+      {"NUM", "      -12.50"}, {"NUM", "12.5        "}, {"NUM", "            "}, {"NUM", std::string(12, '\0')},
+      {"NUM", std::string("  \0  7", 6) + "      "}, {"NUM", "   1234567.8"},
+      {"DAT", "20240229"}, {"DAT", "20230229"}, {"DAT", "00000101"}, {"DAT", "        "}, {"DAT", "2024 1 1"},
+      {"DAT", "99991231"}, {"DAT", "20241131"},
+      {"CHR", std::string("Ação ltda"_ansi) + std::string(20 - "Ação ltda"_ansi.size(), ' ')},
+      {"CHR", std::string(20, ' ')},
+  };
+  for (const uint16_t charType : {uint16_t{XBE_ANSI}, uint16_t{XBE_OEM}}) {
+    Connection c(tmp.str());
+    OpenOptions o;
+    o.charType = charType;
+    XBEHANDLE t = OpenTable(c, "READS", o);
+    ASSERT_NE(t, 0u);
+    XBE_OK(XbeAppendRecord(t));
+    XBE_OK(XbeWriteRecord(t));
+    for (const auto& k : cases) {
+      SCOPED_TRACE(std::string(k.field) + " stored as [" + k.stored + "]");
+      XBE_OK(XbeSetFieldRaw(t, k.field, k.stored.data(), static_cast<uint32_t>(k.stored.size())));
+      XBE_OK(XbeWriteRecord(t));
+      XBE_OK(XbeGotoRecord(t, 1));
+      // Browses read by ordinal, names resolve on the general path.
+      const uint16_t ordinal = static_cast<uint16_t>(std::string("LOG NUM DAT CHR").find(k.field) / 4 + 1);
+      const XBEFIELD field = XBE_FIELD_ORDINAL(ordinal);
+      const std::string asRead = FieldText(t, ordinal);
+      EXPECT_EQ(FieldText(t, k.field), asRead);
+      char shortBuffer[64];
+      uint32_t shortLength = static_cast<uint32_t>(asRead.size());
+      const XBERESULT shortAsRead = XbeGetField(t, field, shortBuffer, &shortLength, 0);
+      SetText(t, "AUX", "x");  // a pending edit of the record
+      EXPECT_EQ(FieldText(t, ordinal), asRead);
+      uint32_t pendingLength = static_cast<uint32_t>(asRead.size());
+      EXPECT_EQ(XbeGetField(t, field, shortBuffer, &pendingLength, 0), shortAsRead);
+      EXPECT_EQ(shortAsRead, 5005u);
+      EXPECT_EQ(pendingLength, shortLength);
+      XBE_OK(XbeCancelUpdate(t));
+    }
+    // Ordinals outside the fields are refused on a record as read too.
+    for (const uint16_t ordinal : {uint16_t{0}, uint16_t{6}}) {
+      uint32_t length = 8;
+      char buffer[8];
+      EXPECT_EQ(XbeGetField(t, XBE_FIELD_ORDINAL(ordinal), buffer, &length, 0), 6012u);
+    }
+    XBE_OK(XbeCloseTable(t));
+  }
+}
