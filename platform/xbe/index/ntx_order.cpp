@@ -103,7 +103,7 @@ int NtxOrder::CompareEntries(std::string_view key, std::uint32_t recno, const Ke
 }
 
 template <class AtOrAfter>
-bool NtxOrder::Bound(const AtOrAfter& atOrAfter, Path* path) {
+bool NtxOrder::Bound(const AtOrAfter& atOrAfter, Path* path, std::optional<ntx::PageView>* leaf) {
   path->clear();
   std::size_t best = 0;
   std::uint32_t page = header_.root;
@@ -118,7 +118,10 @@ bool NtxOrder::Bound(const AtOrAfter& atOrAfter, Path* path) {
     }
     path->push_back({page, lo});
     if (lo < p.Count()) best = path->size();
-    if (p.IsLeaf()) break;
+    if (p.IsLeaf()) {
+      if (leaf && best == path->size()) leaf->emplace(p);
+      break;
+    }
     page = p.Child(lo);
   }
   path->resize(best);
@@ -651,9 +654,10 @@ class NtxCursor : public OrderCursor {
   bool Seek(std::string_view key) override {
     steps_ = 0;
     o_.TrimCache();
+    std::optional<ntx::PageView> leaf;  // spares looking the landing page up again
     o_.Bound([&](std::string_view k, std::uint32_t) { return o_.CompareKeys(k.substr(0, key.size()), key) >= 0; },
-             &path_);
-    return Load() && current_.key.compare(0, key.size(), key) == 0;
+             &path_, &leaf);
+    return Load(leaf) && current_.key.compare(0, key.size(), key) == 0;
   }
   bool SeekLast(std::string_view key) override {
     steps_ = 0;
@@ -685,13 +689,14 @@ class NtxCursor : public OrderCursor {
     direction_ = d;
   }
 
-  bool Load() {
+  // `known`: the view of the path's last page, when the caller has it at hand.
+  bool Load(const std::optional<ntx::PageView>& known = std::nullopt) {
     valid_ = !path_.empty();
     // Pages linked into one another many times over could make a walk practically endless;
     // no sound file holds more entries than its pages can.
     if (valid_ && ++steps_ > 4 * o_.MaxEntries()) Corrupt("index", "the walk does not end (pages linked more than once)");
     if (valid_) {
-      const PageView p = o_.View(path_.back().page);
+      const PageView p = known ? *known : o_.View(path_.back().page);
       if (path_.back().index >= p.Count()) Corrupt("index", "a walk left its page");
       current_.key.assign(p.Key(path_.back().index));
       current_.recno = p.Recno(path_.back().index);

@@ -6,6 +6,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -88,9 +89,11 @@ class NtxOrder : public Order {
   }
   int CompareEntries(std::string_view key, std::uint32_t recno, const KeyEntry& b) const;
   // The path to the first item, in key order, for which `atOrAfter(key, recno)` holds (a
-  // predicate that is false and then true along the order); false when there is none.
+  // predicate that is false and then true along the order); false when there is none. With
+  // `leaf`, the view of the page the path ends on when that is the leaf last read (it lasts as
+  // any view does).
   template <class AtOrAfter>
-  bool Bound(const AtOrAfter& atOrAfter, Path* path);
+  bool Bound(const AtOrAfter& atOrAfter, Path* path, std::optional<ntx::PageView>* leaf = nullptr);
   void DescendFirst(std::uint32_t page, Path* path);
   void DescendLast(std::uint32_t page, Path* path);
   bool StepNext(Path* path);
