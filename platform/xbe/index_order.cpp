@@ -36,7 +36,7 @@ void IndexOrder::Mark() {
   markedRecno_ = cursor_->Valid() ? cursor_->Current().recno : 0;
 }
 
-bool IndexOrder::OnMarked(std::uint32_t recno) const {
+inline bool IndexOrder::OnMarked(std::uint32_t recno) const {
   return markedChanges_ == file_.ChangeCount() && markedRecno_ == recno && cursor_->Valid() &&
          cursor_->Current().recno == recno;
 }

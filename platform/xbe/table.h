@@ -203,7 +203,9 @@ class Table {
   // order runs out (the cursor's end state is the caller's to set).
   bool LandVisible(Order& order, std::uint32_t recno, bool forward);
   // Where record `recno` (1-based; count + 1 for the end) starts in the DBF file.
-  std::uint64_t RecordOffset(std::uint32_t recno) const;
+  std::uint64_t RecordOffset(std::uint32_t recno) const {
+    return header_.headerLength + static_cast<std::uint64_t>(recno - 1) * header_.recordLength;
+  }
   // The record as the file holds it now (no read-ahead).
   std::string ReadImage(std::uint32_t recno);
   // The record's bytes for navigation, through the read-ahead when there is one; null when the

@@ -8,10 +8,6 @@
 
 namespace xbe {
 
-std::uint64_t Table::RecordOffset(std::uint32_t recno) const {
-  return header_.headerLength + static_cast<std::uint64_t>(recno - 1) * header_.recordLength;
-}
-
 std::string Table::ReadImage(std::uint32_t recno) {
   std::string image(header_.recordLength, ' ');
   dbf_.ReadExact(RecordOffset(recno), image.data(), image.size());
