@@ -14,7 +14,7 @@ std::string Table::ReadImage(std::uint32_t recno) {
   return image;
 }
 
-const char* Table::RecordBytes(std::uint32_t recno) {
+inline const char* Table::RecordBytes(std::uint32_t recno) {
   const std::uint32_t length = header_.recordLength;
   if (readAhead_.Enabled()) return readAhead_.Find(dbf_, header_.headerLength, length, recno);
   scratch_.resize(length);
