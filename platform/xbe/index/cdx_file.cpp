@@ -6,6 +6,7 @@
 #include <set>
 
 #include "platform/xbe/index/index_error.h"
+#include "platform/xbe/index/key_compare.h"
 
 namespace xbe::index {
 
@@ -28,10 +29,9 @@ bool ValidNode(std::uint64_t off, std::uint64_t size) {
   return off >= kNodeSize && off % kNodeSize == 0 && off + kNodeSize <= size;
 }
 
-int CompareKeyBytes(std::string_view a, std::string_view b) {
-  const std::size_t n = std::min(a.size(), b.size());
-  const int c = n ? std::memcmp(a.data(), b.data(), n) : 0;
-  if (c != 0) return c < 0 ? -1 : 1;
+int CompareKeys(std::string_view a, std::string_view b) {
+  const int c = CompareKeyBytes(a.data(), b.data(), std::min(a.size(), b.size()));
+  if (c != 0) return c;
   return a.size() < b.size() ? -1 : a.size() > b.size() ? 1 : 0;
 }
 }  // namespace
@@ -85,10 +85,28 @@ const Node& CdxTag::NodeAt(std::uint32_t offset) {
   auto it = cache_.find(offset);
   if (it != cache_.end()) return it->second;
   if (!ValidNode(offset, file_.Size())) Fail("a node link points outside the file (offset " + std::to_string(offset) + ")");
-  unsigned char raw[kNodeSize];
-  file_.File().Read(offset, raw, kNodeSize);
-  Node n = cdx::DecodeNode(raw, offset, header_.keyLength, pad_, file_.Size(), file_.File().Name());
+  Node n = cdx::DecodeNode(file_.Page(offset), offset, header_.keyLength, pad_, file_.Size(), file_.File().Name());
   return cache_.emplace(offset, std::move(n)).first->second;
+}
+
+cdx::NodeView CdxTag::View(std::uint32_t offset) {
+  if (!dirty_.empty() && dirty_.count(offset)) Fail("a node was read in place while it changes (internal)");
+  if (!ValidNode(offset, file_.Size())) Fail("a node link points outside the file (offset " + std::to_string(offset) + ")");
+  return cdx::NodeView(file_.Page(offset), offset, header_.keyLength, file_.File().Name());
+}
+
+std::uint32_t CdxTag::ChildOf(const cdx::NodeView& branch, std::size_t i, std::uint32_t offset) const {
+  const std::uint32_t child = branch.BranchChild(i);
+  if (!ValidNode(child, file_.Size()) || child == offset)
+    Fail("node at offset " + std::to_string(offset) + " points to a node outside the file");
+  return child;
+}
+
+std::string_view CdxTag::KeyAt(const Step& s) {
+  const cdx::NodeView leaf = View(s.node);
+  if (!leaf.IsLeaf() || s.index >= leaf.Count()) Fail("a walk left its node");
+  if (!leaf_.Holds(s.node, file_.generation)) leaf_.Reset(s.node, file_.generation, header_.keyLength, pad_);
+  return {leaf_.Key(leaf, s.index, s.node, file_.File().Name()), header_.keyLength};
 }
 
 Node& CdxTag::Mutable(std::uint32_t offset) {
@@ -103,31 +121,42 @@ void CdxTag::PutNode(Node n) {
   dirty_[off] = true;
 }
 
-int CdxTag::CompareEntries(const Entry& a, const KeyEntry& b) const {
-  const int c = CompareKeyBytes(a.key, b.key);
+int CdxTag::CompareEntries(std::string_view key, std::uint32_t recno, const KeyEntry& b) const {
+  const int c = CompareKeys(key, b.key);
   if (c != 0) return c;
-  return a.recno < b.recno ? -1 : a.recno > b.recno ? 1 : 0;
+  return recno < b.recno ? -1 : recno > b.recno ? 1 : 0;
 }
 
-bool CdxTag::Bound(const std::function<bool(const Entry&)>& atOrAfter, Path* path) {
+template <class AtOrAfter>
+bool CdxTag::Bound(const AtOrAfter& atOrAfter, Path* path) {
   path->clear();
   std::uint32_t node = header_.root;
   for (;;) {
     if (path->size() >= kMaxTreeDepth) Fail("the nodes form a cycle");
-    const Node& n = NodeAt(node);
-    std::size_t lo = 0, hi = n.entries.size();
-    while (lo < hi) {
-      const std::size_t mid = (lo + hi) / 2;
-      if (atOrAfter(n.entries[mid])) hi = mid;
-      else lo = mid + 1;
+    const cdx::NodeView n = View(node);
+    const std::size_t count = n.Count();
+    const std::string_view::size_type klen = header_.keyLength;
+    std::size_t lo = 0;
+    if (n.IsLeaf()) {
+      // Leaf keys build on one another: read them in turn up to the first that qualifies.
+      if (!leaf_.Holds(node, file_.generation)) leaf_.Reset(node, file_.generation, header_.keyLength, pad_);
+      const std::string& name = file_.File().Name();
+      while (lo < count && !atOrAfter(std::string_view(leaf_.Key(n, lo, node, name), klen), n.LeafRecno(lo))) ++lo;
+    } else {
+      std::size_t hi = count;
+      while (lo < hi) {
+        const std::size_t mid = (lo + hi) / 2;
+        if (atOrAfter(std::string_view(n.BranchKey(mid), klen), n.BranchRecno(mid))) hi = mid;
+        else lo = mid + 1;
+      }
     }
-    if (lo == n.entries.size()) {
+    if (lo == count) {
       if (path->empty()) return false;
       Fail("a branch key does not match the keys below it");
     }
     path->push_back({node, lo});
     if (n.IsLeaf()) return true;
-    node = n.entries[lo].child;
+    node = ChildOf(n, lo, node);
   }
 }
 
@@ -136,21 +165,21 @@ bool CdxTag::Edge(bool last, Path* path) {
   std::uint32_t node = header_.root;
   for (;;) {
     if (path->size() >= kMaxTreeDepth) Fail("the nodes form a cycle");
-    const Node& n = NodeAt(node);
-    if (n.entries.empty()) {
+    const cdx::NodeView n = View(node);
+    if (n.Count() == 0) {
       if (!path->empty()) Fail("an empty node below the root");
       return false;
     }
-    const std::size_t i = last ? n.entries.size() - 1 : 0;
+    const std::size_t i = last ? n.Count() - 1 : 0;
     path->push_back({node, i});
     if (n.IsLeaf()) return true;
-    node = n.entries[i].child;
+    node = ChildOf(n, i, node);
   }
 }
 
 bool CdxTag::StepNext(Path* path) {
   if (path->empty()) return false;
-  if (path->back().index + 1 < NodeAt(path->back().node).entries.size()) {
+  if (path->back().index + 1 < View(path->back().node).Count()) {
     ++path->back().index;
     return true;
   }
@@ -158,18 +187,18 @@ bool CdxTag::StepNext(Path* path) {
   while (level > 0) {
     --level;
     Step& s = (*path)[level];
-    const Node& n = NodeAt(s.node);
-    if (s.index + 1 < n.entries.size()) {
+    const cdx::NodeView n = View(s.node);
+    if (s.index + 1 < n.Count()) {
       ++s.index;
       path->resize(level + 1);
-      std::uint32_t child = n.entries[s.index].child;
+      std::uint32_t child = ChildOf(n, s.index, s.node);
       for (;;) {
         if (path->size() >= kMaxTreeDepth) Fail("the nodes form a cycle");
-        const Node& c = NodeAt(child);
-        if (c.entries.empty()) Fail("an empty node below the root");
+        const cdx::NodeView c = View(child);
+        if (c.Count() == 0) Fail("an empty node below the root");
         path->push_back({child, 0});
         if (c.IsLeaf()) return true;
-        child = c.entries[0].child;
+        child = ChildOf(c, 0, child);
       }
     }
   }
@@ -190,14 +219,14 @@ bool CdxTag::StepPrev(Path* path) {
     if (s.index > 0) {
       --s.index;
       path->resize(level + 1);
-      std::uint32_t child = NodeAt(s.node).entries[s.index].child;
+      std::uint32_t child = ChildOf(View(s.node), s.index, s.node);
       for (;;) {
         if (path->size() >= kMaxTreeDepth) Fail("the nodes form a cycle");
-        const Node& c = NodeAt(child);
-        if (c.entries.empty()) Fail("an empty node below the root");
-        path->push_back({child, c.entries.size() - 1});
+        const cdx::NodeView c = View(child);
+        if (c.Count() == 0) Fail("an empty node below the root");
+        path->push_back({child, c.Count() - 1});
         if (c.IsLeaf()) return true;
-        child = c.entries.back().child;
+        child = ChildOf(c, c.Count() - 1, child);
       }
     }
   }
@@ -206,15 +235,15 @@ bool CdxTag::StepPrev(Path* path) {
 }
 
 bool CdxTag::FindPath(const KeyEntry& entry, Path* path) {
-  auto at = [&]() -> const Entry& { return NodeAt(path->back().node).entries[path->back().index]; };
-  if (Bound([&](const Entry& e) { return CompareEntries(e, entry) >= 0; }, path)) {
-    if (at().recno == entry.recno && at().key == entry.key) return true;
+  if (Bound([&](std::string_view key, std::uint32_t recno) { return CompareEntries(key, recno, entry) >= 0; }, path)) {
+    if (RecnoAt(path->back()) == entry.recno && KeyAt(path->back()) == entry.key) return true;
   }
   // Equal keys of files written elsewhere need not be in record order.
-  if (!Bound([&](const Entry& e) { return CompareKeyBytes(e.key, entry.key) >= 0; }, path)) return false;
+  if (!Bound([&](std::string_view key, std::uint32_t) { return CompareKeys(key, entry.key) >= 0; }, path))
+    return false;
   for (std::uint64_t guard = 0; guard <= file_.Size(); ++guard) {
-    if (at().key != entry.key) return false;
-    if (at().recno == entry.recno) return true;
+    if (KeyAt(path->back()) != entry.key) return false;
+    if (RecnoAt(path->back()) == entry.recno) return true;
     if (!StepNext(path)) return false;
   }
   Fail("the walk does not end");
@@ -225,7 +254,7 @@ void CdxTag::Commit() {
   for (const auto& [off, changed] : dirty_) {
     if (!changed) continue;
     if (!cdx::EncodeNode(cache_.at(off), header_.keyLength, pad_, raw)) Fail("a node does not fit (internal)");
-    file_.File().Write(off, raw, kNodeSize);
+    file_.Write(off, raw, kNodeSize);
   }
   dirty_.clear();
   // Nodes go to the free list only once nothing links to them any more.
@@ -234,7 +263,7 @@ void CdxTag::Commit() {
   header_.version += 1;
   if (directory_) header_.freeList = file_.FreeListHead();
   cdx::EncodeTagHeader(header_, headerRaw_.data());
-  file_.File().Write(headerOffset_, headerRaw_.data(), cdx::kHeaderSize);
+  file_.Write(headerOffset_, headerRaw_.data(), cdx::kHeaderSize);
   ++file_.generation;
   if (cache_.size() > kCacheLimit) cache_.clear();
 }
@@ -319,8 +348,9 @@ bool CdxTag::Insert(const KeyEntry& entry) {
                                                     std::to_string(header_.keyLength));
   try {
     Path path;
-    if (info_.unique && Bound([&](const Entry& e) { return CompareKeyBytes(e.key, entry.key) >= 0; }, &path)) {
-      if (NodeAt(path.back().node).entries[path.back().index].key == entry.key) return false;
+    if (info_.unique &&
+        Bound([&](std::string_view key, std::uint32_t) { return CompareKeys(key, entry.key) >= 0; }, &path)) {
+      if (KeyAt(path.back()) == entry.key) return false;
     }
     path.clear();
     std::uint32_t node = header_.root;
@@ -330,7 +360,7 @@ bool CdxTag::Insert(const KeyEntry& entry) {
       std::size_t lo = 0, hi = n.entries.size();
       while (lo < hi) {
         const std::size_t mid = (lo + hi) / 2;
-        if (CompareEntries(n.entries[mid], entry) >= 0) hi = mid;
+        if (CompareEntries(n.entries[mid].key, n.entries[mid].recno, entry) >= 0) hi = mid;
         else lo = mid + 1;
       }
       if (n.IsLeaf()) {
@@ -443,7 +473,7 @@ void CdxTag::Build(std::vector<KeyEntry> entries) {
 
 void CdxTag::WriteTree(std::vector<KeyEntry> entries) {
   std::stable_sort(entries.begin(), entries.end(), [](const KeyEntry& a, const KeyEntry& b) {
-    const int c = CompareKeyBytes(a.key, b.key);
+    const int c = CompareKeys(a.key, b.key);
     return c != 0 ? c < 0 : a.recno < b.recno;
   });
   if (info_.unique)
@@ -462,7 +492,7 @@ void CdxTag::WriteTree(std::vector<KeyEntry> entries) {
     if (level.size() == 1) level[0].attributes = static_cast<std::uint16_t>(level[0].attributes | cdx::kRoot);
     for (const Node& n : level) {
       if (!cdx::EncodeNode(n, header_.keyLength, pad_, raw)) Fail("a node does not fit (internal)");
-      file_.File().Write(n.offset, raw, kNodeSize);
+      file_.Write(n.offset, raw, kNodeSize);
     }
   };
   // Leaves as full as the compression allows.
@@ -507,22 +537,21 @@ void CdxTag::WriteTree(std::vector<KeyEntry> entries) {
   header_.version += 1;
   if (directory_) header_.freeList = file_.FreeListHead();
   cdx::EncodeTagHeader(header_, headerRaw_.data());
-  file_.File().Write(headerOffset_, headerRaw_.data(), cdx::kHeaderSize);
+  file_.Write(headerOffset_, headerRaw_.data(), cdx::kHeaderSize);
   ++file_.generation;
 }
 
 std::uint64_t CdxTag::KeyCount() {
   if (countGeneration_ != file_.generation) {
     std::uint64_t visited = 0;
+    // Nodes read in place: a view lasts until the next read, so each child is looked up anew.
     std::function<std::uint64_t(std::uint32_t, int)> count = [&](std::uint32_t node, int depth) -> std::uint64_t {
       if (depth > static_cast<int>(kMaxTreeDepth) || ++visited > file_.Size() / kNodeSize) Fail("the nodes form a cycle");
-      TrimCache();
-      const Node& n = NodeAt(node);
-      if (n.IsLeaf()) return n.entries.size();
-      std::vector<std::uint32_t> children;
-      for (const Entry& e : n.entries) children.push_back(e.child);
+      const cdx::NodeView n = View(node);
+      if (n.IsLeaf()) return n.Count();
+      const std::size_t children = n.Count();
       std::uint64_t sum = 0;
-      for (std::uint32_t c : children) sum += count(c, depth + 1);
+      for (std::size_t i = 0; i < children; ++i) sum += count(ChildOf(View(node), i, node), depth + 1);
       return sum;
     };
     count_ = count(header_.root, 0);
@@ -553,7 +582,7 @@ void CdxTag::Check() {
       if (leafDepth != depth) Fail("leaves at different depths");
       for (const Entry& e : n.entries) {
         if (havePrev) {
-          const int c = CompareKeyBytes(prev.key, e.key);
+          const int c = CompareKeys(prev.key, e.key);
           if (c > 0 || (c == 0 && prev.recno >= e.recno)) Fail("keys out of order in node " + std::to_string(node));
         }
         prev = e;
@@ -590,22 +619,26 @@ class CdxCursor : public OrderCursor {
   bool First() override {
     steps_ = 0;
     t_.TrimCache();
-    return Edge(reverse_); }
+    return Edge(reverse_);
+  }
   bool Last() override {
     steps_ = 0;
     t_.TrimCache();
-    return Edge(!reverse_); }
+    return Edge(!reverse_);
+  }
   bool Next() override { return Move(!reverse_); }
   bool Prev() override { return Move(reverse_); }
 
   bool Seek(std::string_view key) override {
     steps_ = 0;
     t_.TrimCache();
-    return reverse_ ? SeekHigh(key) : SeekLow(key); }
+    return reverse_ ? SeekHigh(key) : SeekLow(key);
+  }
   bool SeekLast(std::string_view key) override {
     steps_ = 0;
     t_.TrimCache();
-    return reverse_ ? SeekLow(key) : SeekHigh(key); }
+    return reverse_ ? SeekLow(key) : SeekHigh(key);
+  }
 
   bool Find(const KeyEntry& entry) override {
     steps_ = 0;
@@ -617,23 +650,24 @@ class CdxCursor : public OrderCursor {
   const KeyEntry& Current() const override { return current_; }
 
  private:
-  static int Prefix(const std::string& stored, std::string_view key) {
-    const std::size_t n = std::min(stored.size(), key.size());
-    const int c = n ? std::memcmp(stored.data(), key.data(), n) : 0;
-    if (c != 0) return c < 0 ? -1 : 1;
+  // A stored key against a search key: only the search key's length counts; a search key
+  // longer than the stored one comes after it.
+  static int Prefix(std::string_view stored, std::string_view key) {
+    const int c = CompareKeyBytes(stored.data(), key.data(), std::min(stored.size(), key.size()));
+    if (c != 0) return c;
     return stored.size() < key.size() ? -1 : 0;
   }
   bool Matches(std::string_view key) const { return valid_ && current_.key.compare(0, key.size(), key) == 0; }
 
   // First stored entry whose prefix is >= key.
   bool SeekLow(std::string_view key) {
-    t_.Bound([&](const Entry& e) { return Prefix(e.key, key) >= 0; }, &path_);
+    t_.Bound([&](std::string_view stored, std::uint32_t) { return Prefix(stored, key) >= 0; }, &path_);
     Load();
     return Matches(key);
   }
   // Last stored entry whose prefix is <= key.
   bool SeekHigh(std::string_view key) {
-    if (t_.Bound([&](const Entry& e) { return Prefix(e.key, key) > 0; }, &path_)) {
+    if (t_.Bound([&](std::string_view stored, std::uint32_t) { return Prefix(stored, key) > 0; }, &path_)) {
       t_.StepPrev(&path_);
     } else {
       t_.Edge(true, &path_);
@@ -656,7 +690,8 @@ class CdxCursor : public OrderCursor {
     if (generation_ != t_.Generation() && !t_.FindPath(current_, &path_)) {
       // The entry is gone: stand on its successor (in the direction of the move).
       const KeyEntry gone = current_;
-      const bool any = t_.Bound([&](const Entry& e) { return t_.CompareEntries(e, gone) > 0; }, &path_);
+      const bool any = t_.Bound(
+          [&](std::string_view key, std::uint32_t recno) { return t_.CompareEntries(key, recno, gone) > 0; }, &path_);
       if (forward) {
         if (!any) path_.clear();
         return Load();
@@ -674,9 +709,9 @@ class CdxCursor : public OrderCursor {
     // Nodes linked into one another many times over could make a walk practically endless.
     if (valid_ && ++steps_ > 4 * t_.MaxEntries()) Corrupt("index", "the walk does not end (nodes linked more than once)");
     if (valid_) {
-      const Entry& e = t_.NodeAt(path_.back().node).entries.at(path_.back().index);
-      current_.key = e.key;
-      current_.recno = e.recno;
+      const std::string_view key = t_.KeyAt(path_.back());
+      current_.key.assign(key.data(), key.size());
+      current_.recno = t_.RecnoAt(path_.back());
     }
     generation_ = t_.Generation();
     return valid_;
@@ -705,6 +740,7 @@ std::unique_ptr<CdxFile> CdxFile::Open(std::unique_ptr<BlockFile> file, KeyTypeO
   f->file_ = std::move(file);
   f->size_ = f->file_->Size();
   if (f->size_ < cdx::kHeaderSize + kNodeSize) Corrupt(f->file_->Name(), "the file is too short for a CDX index");
+  f->SizeCache();
   f->directory_ = std::make_unique<CdxTag>(*f, 0, "", true);
   if ((f->directory_->header_.options & cdx::kCompact) == 0)
     throw IndexError(IndexErrorKind::kUnsupported, "Index " + f->file_->Name() + " is not a compact compound index");
@@ -770,7 +806,7 @@ CdxTag& CdxFile::AddTag(const CdxTagDefinition& d, std::vector<KeyEntry> entries
   root.attributes = cdx::kLeaf | cdx::kRoot;
   unsigned char raw[kNodeSize];
   cdx::EncodeNode(root, d.keyLength, ' ', raw);
-  file_->Write(root.offset, raw, kNodeSize);
+  Write(root.offset, raw, kNodeSize);
   std::vector<unsigned char> header(cdx::kHeaderSize, 0);
   cdx::TagHeader h;
   h.root = root.offset;
@@ -781,7 +817,7 @@ CdxTag& CdxFile::AddTag(const CdxTagDefinition& d, std::vector<KeyEntry> entries
   h.keyExpression = d.keyExpression;
   h.forExpression = d.forExpression;
   cdx::EncodeTagHeader(h, header.data());
-  file_->Write(off, header.data(), header.size());
+  Write(off, header.data(), header.size());
   auto tag = std::make_unique<CdxTag>(*this, off, name, false);
   tag->SetKeyType(d.keyType);
   tag->Build(std::move(entries));
@@ -792,6 +828,35 @@ CdxTag& CdxFile::AddTag(const CdxTagDefinition& d, std::vector<KeyEntry> entries
   tags_.push_back(std::move(tag));
   tagList_.push_back(&ref);
   return ref;
+}
+
+void CdxFile::SizeCache() {
+  pages_.Reset(size_);
+  cacheSizedFor_ = size_;
+}
+
+const unsigned char* CdxFile::Page(std::uint32_t offset) {
+  if (const unsigned char* raw = pages_.Find(offset)) return raw;
+  // A file grown well past the size the cache was made for (a tag built or filled since) gets
+  // a cache of its size, within the bound.
+  if (size_ > 2 * cacheSizedFor_ && pages_.Bytes() < kPageCacheBytes) SizeCache();
+  unsigned char* raw = pages_.Claim(offset);
+  try {
+    file_->Read(offset, raw, kNodeSize);
+  } catch (...) {
+    pages_.Erase(offset);
+    throw;
+  }
+  return raw;
+}
+
+void CdxFile::Write(std::uint64_t offset, const void* data, std::size_t length) {
+  for (std::uint64_t page = offset / kNodeSize * kNodeSize; page < offset + length; page += kNodeSize)
+    if (page != 0) pages_.Erase(static_cast<std::uint32_t>(page));
+  file_->Write(offset, data, length);
+  // A whole node written is what the next search reads.
+  if (offset % kNodeSize == 0 && length == kNodeSize && offset != 0)
+    std::memcpy(pages_.Claim(static_cast<std::uint32_t>(offset)), data, kNodeSize);
 }
 
 std::uint32_t CdxFile::AllocateNode() {
@@ -810,7 +875,7 @@ std::uint32_t CdxFile::AllocateNode() {
   const std::uint32_t off = static_cast<std::uint32_t>((size_ + kNodeSize - 1) / kNodeSize * kNodeSize);
   size_ = off + std::uint64_t{kNodeSize};
   unsigned char zero[kNodeSize] = {};
-  file_->Write(off, zero, kNodeSize);
+  Write(off, zero, kNodeSize);
   return off;
 }
 
@@ -818,7 +883,7 @@ std::uint32_t CdxFile::AllocateHeader() {
   const std::uint32_t off = static_cast<std::uint32_t>((size_ + kNodeSize - 1) / kNodeSize * kNodeSize);
   size_ = off + std::uint64_t{cdx::kHeaderSize};
   std::vector<unsigned char> zero(cdx::kHeaderSize, 0);
-  file_->Write(off, zero.data(), zero.size());
+  Write(off, zero.data(), zero.size());
   return off;
 }
 
@@ -826,7 +891,7 @@ void CdxFile::FreeNode(std::uint32_t offset) {
   // A free node starts with the offset of the next free one; the file header holds the first.
   unsigned char raw[kNodeSize] = {};
   std::memcpy(raw, &freeList_, 4);
-  file_->Write(offset, raw, kNodeSize);
+  Write(offset, raw, kNodeSize);
   freeList_ = offset;
   WriteFreeList();
 }
@@ -834,7 +899,7 @@ void CdxFile::FreeNode(std::uint32_t offset) {
 void CdxFile::WriteFreeList() {
   unsigned char raw[4];
   std::memcpy(raw, &freeList_, 4);
-  file_->Write(4, raw, 4);
+  Write(4, raw, 4);
 }
 
 void CdxFile::Check() {
@@ -851,6 +916,7 @@ void CdxFile::Check() {
 
 void CdxFile::Reload() {
   size_ = file_->Size();
+  SizeCache();
   directory_->ReadHeader();
   freeList_ = directory_->header_.freeList;
   for (CdxTag* t : tagList_) t->ReadHeader();

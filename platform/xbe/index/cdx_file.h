@@ -11,6 +11,7 @@
 #include "platform/xbe/index/block_file.h"
 #include "platform/xbe/index/cdx_node.h"
 #include "platform/xbe/index/order.h"
+#include "platform/xbe/index/page_cache.h"
 
 namespace xbe::index {
 
@@ -49,11 +50,22 @@ class CdxTag : public Order {
   };
   using Path = std::vector<Step>;
   CdxTag(CdxFile& file, std::uint32_t headerOffset, std::string name, bool directory);
+  // A decoded node (changes, checks).
   const cdx::Node& NodeAt(std::uint32_t offset);
+  // A node read in place (searches and walks); it lasts until the next call that reads a node.
+  // Only between changes: a node being changed is seen through NodeAt.
+  cdx::NodeView View(std::uint32_t offset);
+  // The child a branch entry links to, checked to lie in the file.
+  std::uint32_t ChildOf(const cdx::NodeView& branch, std::size_t i, std::uint32_t offset) const;
+  // The key (keyLength bytes) and record number of the entry a path ends on.
+  std::string_view KeyAt(const Step& leafStep);
+  std::uint32_t RecnoAt(const Step& leafStep) { return View(leafStep.node).LeafRecno(leafStep.index); }
   std::uint64_t Generation() const;
-  int CompareEntries(const cdx::Entry& a, const KeyEntry& b) const;
-  // Path to the first stored entry (ascending storage order) for which atOrAfter holds.
-  bool Bound(const std::function<bool(const cdx::Entry&)>& atOrAfter, Path* path);
+  int CompareEntries(std::string_view key, std::uint32_t recno, const KeyEntry& b) const;
+  // Path to the first stored entry (ascending storage order) for which atOrAfter(key, recno)
+  // holds; false when none does.
+  template <class AtOrAfter>
+  bool Bound(const AtOrAfter& atOrAfter, Path* path);
   bool Edge(bool last, Path* path);
   bool StepNext(Path* path);
   bool StepPrev(Path* path);
@@ -90,6 +102,7 @@ class CdxTag : public Order {
   std::vector<std::uint32_t> pendingFree_;  // nodes freed by the change in progress
   std::uint64_t countGeneration_ = ~0ull;
   std::uint64_t count_ = 0;
+  cdx::LeafReader leaf_;  // the keys of the leaf last read, decoded as far as needed
 };
 
 class CdxFile {
@@ -112,6 +125,13 @@ class CdxFile {
 
   // Internal to the tags.
   BlockFile& File() { return *file_; }
+  // Raw nodes kept across calls (every tag of the file shares them).
+  static constexpr std::size_t kPageCacheBytes = 4 * 1024 * 1024;
+  // The node at `offset` (checked to lie in the file by the caller), from the cache or the file;
+  // it lasts until the next call that reads a node.
+  const unsigned char* Page(std::uint32_t offset);
+  // Writes through to the file, keeping cached nodes equal to it.
+  void Write(std::uint64_t offset, const void* data, std::size_t length);
   std::uint64_t Size() const { return size_; }
   std::uint32_t AllocateNode();
   std::uint32_t AllocateHeader();  // two contiguous nodes at the end
@@ -131,6 +151,9 @@ class CdxFile {
   std::vector<CdxTag*> tagList_;
   std::uint32_t freeList_ = 0;
   bool freeDirty_ = false;
+  void SizeCache();
+  PageCache pages_{cdx::kNodeSize, kPageCacheBytes};
+  std::uint64_t cacheSizedFor_ = 0;
 };
 
 }  // namespace xbe::index

@@ -1,5 +1,6 @@
 #include "platform/xbe/index/cdx_node.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "platform/xbe/index/index_error.h"
@@ -230,6 +231,63 @@ bool EncodeNode(const Node& n, int keyLength, char pad, unsigned char* raw) {
   const std::size_t freeSpace = keyEnd - (24 + n.entries.size() * static_cast<std::size_t>(l.bytes));
   Put16(raw + 12, static_cast<std::uint16_t>(freeSpace));
   return true;
+}
+
+NodeView::NodeView(const unsigned char* raw, std::uint32_t offset, int keyLength, const std::string& file)
+    : raw_(raw), keyLength_(keyLength), count_(Get16(raw + 2)) {
+  const std::uint16_t attributes = Get16(raw);
+  if (attributes > 3) Corrupt(file, "node at offset " + std::to_string(offset) + " has unknown attributes");
+  if (!IsLeaf()) {
+    if (count_ * (static_cast<std::size_t>(keyLength) + 8) > kNodeSize - 12)
+      Corrupt(file, "node at offset " + std::to_string(offset) + " holds more keys than a node can");
+    return;
+  }
+  recnoMask_ = Get32(raw + 14);
+  recnoBits_ = raw[20];
+  dupBits_ = raw[21];
+  trailBits_ = raw[22];
+  infoBytes_ = raw[23];
+  if (infoBytes_ < 1 || infoBytes_ > 8 || recnoBits_ + dupBits_ + trailBits_ > infoBytes_ * 8 || recnoBits_ > 32 ||
+      dupBits_ > 16 || trailBits_ > 16)
+    Corrupt(file, "node at offset " + std::to_string(offset) + " has a bad key layout");
+  if (24 + count_ * infoBytes_ > kNodeSize)
+    Corrupt(file, "node at offset " + std::to_string(offset) + " holds more keys than a node can");
+  infoMask_ = infoBytes_ == 8 ? ~std::uint64_t{0} : (std::uint64_t{1} << (8 * infoBytes_)) - 1;
+}
+
+void LeafReader::Reset(std::uint32_t node, std::uint64_t generation, int keyLength, char pad) {
+  node_ = node;
+  generation_ = generation;
+  keyLength_ = static_cast<std::size_t>(keyLength);
+  pad_ = pad;
+  decoded_ = 0;
+  keyEnd_ = kNodeSize;
+}
+
+const char* LeafReader::DecodeUpTo(const NodeView& leaf, std::size_t i, std::uint32_t offset, const std::string& file) {
+  const std::size_t klen = keyLength_;
+  if (keys_.size() < (i + 1) * klen) keys_.resize(std::max(keys_.size() * 2, leaf.Count() * klen));
+  const std::size_t infoEnd = leaf.InfoEnd();
+  const unsigned char* raw = leaf.Raw();
+  const std::uint64_t dupMask = (std::uint64_t{1} << leaf.DupBits()) - 1;
+  const std::uint64_t trailMask = (std::uint64_t{1} << leaf.TrailBits()) - 1;
+  const unsigned dupShift = leaf.RecnoBits(), trailShift = leaf.RecnoBits() + leaf.DupBits();
+  for (; decoded_ <= i; ++decoded_) {
+    const std::uint64_t v = leaf.LeafInfo(decoded_);
+    const std::size_t dup = (v >> dupShift) & dupMask;
+    const std::size_t trail = (v >> trailShift) & trailMask;
+    if (dup + trail > klen || (decoded_ == 0 && dup != 0))
+      Corrupt(file, "node at offset " + std::to_string(offset) + " has bad key counts");
+    const std::size_t take = klen - dup - trail;
+    if (take > keyEnd_ - infoEnd)
+      Corrupt(file, "node at offset " + std::to_string(offset) + " has keys overlapping the key table");
+    keyEnd_ -= take;
+    char* key = keys_.data() + decoded_ * klen;
+    if (dup != 0) std::memcpy(key, key - klen, dup);
+    std::memcpy(key + dup, raw + keyEnd_, take);
+    if (trail != 0) std::memset(key + dup + take, pad_, trail);
+  }
+  return keys_.data() + i * klen;
 }
 
 }  // namespace xbe::index::cdx

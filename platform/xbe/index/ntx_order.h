@@ -1,7 +1,6 @@
 // An NTX index file: one order, a B-tree of 1024-byte pages whose every item holds a key.
 #pragma once
 #include <algorithm>
-#include <bit>
 #include <cstring>
 #include <functional>
 #include <map>
@@ -11,30 +10,12 @@
 #include <vector>
 
 #include "platform/xbe/index/block_file.h"
+#include "platform/xbe/index/key_compare.h"
 #include "platform/xbe/index/ntx_page.h"
 #include "platform/xbe/index/order.h"
 #include "platform/xbe/index/page_cache.h"
 
 namespace xbe::index {
-
-// The first n bytes of two keys as unsigned bytes, eight at a time (searches compare keys at
-// every step): negative, 0 or positive.
-inline int CompareKeyBytes(const char* a, const char* b, std::size_t n) {
-  for (; n >= 8; a += 8, b += 8, n -= 8) {
-    std::uint64_t x, y;
-    std::memcpy(&x, a, 8);
-    std::memcpy(&y, b, 8);
-    if (x == y) continue;
-    if constexpr (std::endian::native == std::endian::little) {
-      x = __builtin_bswap64(x);
-      y = __builtin_bswap64(y);
-    }
-    return x < y ? -1 : 1;
-  }
-  for (; n != 0; ++a, ++b, --n)
-    if (*a != *b) return static_cast<unsigned char>(*a) < static_cast<unsigned char>(*b) ? -1 : 1;
-  return 0;
-}
 
 struct NtxDefinition {
   std::string keyExpression;
