@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <random>
 
@@ -299,6 +300,52 @@ TEST(CdxTest, CorruptFilesGiveClearErrors) {
     ExpectCleanFailure(s, table);
   }
   ExpectCleanFailure(good.substr(0, 1000), table);
+}
+
+// Seeks read nodes in place and decode leaf keys only as far as they go: what they read is
+// checked as it is read.
+TEST(CdxTest, SeeksCheckTheNodesTheyRead) {
+  REQUIRE_FIXTURES();
+  TestDbf table(Fixture("cdx/STOCK.dbf"));
+  const std::string good = ReadAll(Fixture("cdx/STOCK.cdx"));
+  // ITEM: root branch at 3584 over leaves 2560..5632; the first leaf's first key is its smallest.
+  const std::size_t root = 3584, leaf = 2560;
+  auto byte = [](const std::string& s, std::size_t at) { return static_cast<unsigned>(static_cast<unsigned char>(s[at])); };
+  const unsigned recnoBits = byte(good, leaf + 20), dupBits = byte(good, leaf + 21), bytes = byte(good, leaf + 23);
+  auto seekSmallest = [&](const std::string& s) {
+    auto cdx = CdxFile::Open(MemoryFile(s, "stock.cdx"), TypesOf(table));
+    auto c = cdx->FindTag("ITEM")->NewCursor();
+    return c->Seek("IT00156157");
+  };
+  ASSERT_TRUE(seekSmallest(good));
+  // Sets bits of a leaf entry's packed record number and counts.
+  auto orInfo = [&](std::string& s, std::size_t entry, std::uint64_t bits) {
+    for (unsigned b = 0; b < bytes; ++b) s[leaf + 24 + entry * bytes + b] |= static_cast<char>(bits >> (8 * b));
+  };
+  struct Damage {
+    const char* what;
+    std::function<void(std::string&)> apply;
+  };
+  const Damage damages[] = {
+      {"unknown attributes of the root", [&](std::string& s) { Put16(s, root, 9); }},
+      {"a branch count beyond the node", [&](std::string& s) { Put16(s, root + 2, 60); }},
+      {"the root as its own first child", [&](std::string& s) { s[root + 12 + 14] = 0x0E; s[root + 12 + 15] = 0x00; }},
+      {"a leaf count beyond the node", [&](std::string& s) { Put16(s, leaf + 2, 400); }},
+      {"bytes per key beyond the layout", [&](std::string& s) { s[leaf + 23] = 9; }},
+      {"a first key sharing bytes", [&](std::string& s) { orInfo(s, 0, std::uint64_t{1} << recnoBits); }},
+      {"counts longer than the key", [&](std::string& s) { orInfo(s, 0, ~std::uint64_t{0} << (recnoBits + dupBits)); }},
+      {"keys reaching into the key table", [&](std::string& s) { Put16(s, leaf + 2, (512 - 24) / bytes); }},
+  };
+  for (const Damage& d : damages) {
+    std::string s = good;
+    d.apply(s);
+    try {
+      seekSmallest(s);
+      ADD_FAILURE() << d.what << ": the damage went unnoticed";
+    } catch (const IndexError& e) {
+      EXPECT_EQ(e.kind(), IndexErrorKind::kCorrupt) << d.what << ": " << e.what();
+    }
+  }
 }
 
 }  // namespace
