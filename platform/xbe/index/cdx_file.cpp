@@ -102,11 +102,12 @@ std::uint32_t CdxTag::ChildOf(const cdx::NodeView& branch, std::size_t i, std::u
   return child;
 }
 
-std::string_view CdxTag::KeyAt(const Step& s) {
+std::string_view CdxTag::KeyAt(const Step& s, std::uint32_t* recno) {
   const cdx::NodeView leaf = View(s.node);
   if (!leaf.IsLeaf() || s.index >= leaf.Count()) Fail("a walk left its node");
   if (!leaf_.Holds(s.node, file_.generation)) leaf_.Reset(s.node, file_.generation, header_.keyLength, pad_);
-  return {leaf_.Key(leaf, s.index, s.node, file_.File().Name()), header_.keyLength};
+  if (recno) *recno = leaf.LeafRecno(s.index);
+  return {leaf_.Key(leaf, s.index, file_.File().Name()), header_.keyLength};
 }
 
 Node& CdxTag::Mutable(std::uint32_t offset) {
@@ -127,8 +128,8 @@ int CdxTag::CompareEntries(std::string_view key, std::uint32_t recno, const KeyE
   return recno < b.recno ? -1 : recno > b.recno ? 1 : 0;
 }
 
-template <class AtOrAfter>
-bool CdxTag::Bound(const AtOrAfter& atOrAfter, Path* path) {
+template <class AtOrAfter, class ScanLeaf>
+bool CdxTag::Descend(const AtOrAfter& atOrAfter, const ScanLeaf& scanLeaf, Path* path) {
   path->clear();
   std::uint32_t node = header_.root;
   for (;;) {
@@ -138,10 +139,9 @@ bool CdxTag::Bound(const AtOrAfter& atOrAfter, Path* path) {
     const std::string_view::size_type klen = header_.keyLength;
     std::size_t lo = 0;
     if (n.IsLeaf()) {
-      // Leaf keys build on one another: read them in turn up to the first that qualifies.
+      // Leaf keys build on one another: they are read in turn up to the first that qualifies.
       if (!leaf_.Holds(node, file_.generation)) leaf_.Reset(node, file_.generation, header_.keyLength, pad_);
-      const std::string& name = file_.File().Name();
-      while (lo < count && !atOrAfter(std::string_view(leaf_.Key(n, lo, node, name), klen), n.LeafRecno(lo))) ++lo;
+      lo = scanLeaf(n);
     } else {
       std::size_t hi = count;
       while (lo < hi) {
@@ -158,6 +158,25 @@ bool CdxTag::Bound(const AtOrAfter& atOrAfter, Path* path) {
     if (n.IsLeaf()) return true;
     node = ChildOf(n, lo, node);
   }
+}
+
+template <class AtOrAfter>
+bool CdxTag::Bound(const AtOrAfter& atOrAfter, Path* path) {
+  return Descend(
+      atOrAfter, [&](const cdx::NodeView& leaf) { return leaf_.Scan(leaf, atOrAfter, file_.File().Name()); }, path);
+}
+
+bool CdxTag::SeekBound(std::string_view key, bool strict, Path* path) {
+  // A stored key against `key`: only the length of `key` counts, and a longer `key` comes after
+  // the stored keys it starts with.
+  auto atOrAfter = [&](std::string_view stored, std::uint32_t) {
+    int c = CompareKeyBytes(stored.data(), key.data(), std::min(stored.size(), key.size()));
+    if (c == 0 && stored.size() < key.size()) c = -1;
+    return strict ? c > 0 : c >= 0;
+  };
+  return Descend(
+      atOrAfter, [&](const cdx::NodeView& leaf) { return leaf_.SeekScan(leaf, key, strict, file_.File().Name()); },
+      path);
 }
 
 bool CdxTag::Edge(bool last, Path* path) {
@@ -650,24 +669,17 @@ class CdxCursor : public OrderCursor {
   const KeyEntry& Current() const override { return current_; }
 
  private:
-  // A stored key against a search key: only the search key's length counts; a search key
-  // longer than the stored one comes after it.
-  static int Prefix(std::string_view stored, std::string_view key) {
-    const int c = CompareKeyBytes(stored.data(), key.data(), std::min(stored.size(), key.size()));
-    if (c != 0) return c;
-    return stored.size() < key.size() ? -1 : 0;
-  }
   bool Matches(std::string_view key) const { return valid_ && current_.key.compare(0, key.size(), key) == 0; }
 
   // First stored entry whose prefix is >= key.
   bool SeekLow(std::string_view key) {
-    t_.Bound([&](std::string_view stored, std::uint32_t) { return Prefix(stored, key) >= 0; }, &path_);
+    t_.SeekBound(key, false, &path_);
     Load();
     return Matches(key);
   }
   // Last stored entry whose prefix is <= key.
   bool SeekHigh(std::string_view key) {
-    if (t_.Bound([&](std::string_view stored, std::uint32_t) { return Prefix(stored, key) > 0; }, &path_)) {
+    if (t_.SeekBound(key, true, &path_)) {
       t_.StepPrev(&path_);
     } else {
       t_.Edge(true, &path_);
@@ -709,9 +721,8 @@ class CdxCursor : public OrderCursor {
     // Nodes linked into one another many times over could make a walk practically endless.
     if (valid_ && ++steps_ > 4 * t_.MaxEntries()) Corrupt("index", "the walk does not end (nodes linked more than once)");
     if (valid_) {
-      const std::string_view key = t_.KeyAt(path_.back());
+      const std::string_view key = t_.KeyAt(path_.back(), &current_.recno);
       current_.key.assign(key.data(), key.size());
-      current_.recno = t_.RecnoAt(path_.back());
     }
     generation_ = t_.Generation();
     return valid_;

@@ -58,7 +58,7 @@ class CdxTag : public Order {
   // The child a branch entry links to, checked to lie in the file.
   std::uint32_t ChildOf(const cdx::NodeView& branch, std::size_t i, std::uint32_t offset) const;
   // The key (keyLength bytes) and record number of the entry a path ends on.
-  std::string_view KeyAt(const Step& leafStep);
+  std::string_view KeyAt(const Step& leafStep, std::uint32_t* recno = nullptr);
   std::uint32_t RecnoAt(const Step& leafStep) { return View(leafStep.node).LeafRecno(leafStep.index); }
   std::uint64_t Generation() const;
   int CompareEntries(std::string_view key, std::uint32_t recno, const KeyEntry& b) const;
@@ -66,6 +66,9 @@ class CdxTag : public Order {
   // holds; false when none does.
   template <class AtOrAfter>
   bool Bound(const AtOrAfter& atOrAfter, Path* path);
+  // Bound for a seek: the first entry whose key cut to the length of `key` is not before it
+  // (after it when `strict`); a `key` longer than the stored keys comes after those it starts with.
+  bool SeekBound(std::string_view key, bool strict, Path* path);
   bool Edge(bool last, Path* path);
   bool StepNext(Path* path);
   bool StepPrev(Path* path);
@@ -102,6 +105,8 @@ class CdxTag : public Order {
   std::vector<std::uint32_t> pendingFree_;  // nodes freed by the change in progress
   std::uint64_t countGeneration_ = ~0ull;
   std::uint64_t count_ = 0;
+  template <class AtOrAfter, class ScanLeaf>
+  bool Descend(const AtOrAfter& atOrAfter, const ScanLeaf& scanLeaf, Path* path);
   cdx::LeafReader leaf_;  // the keys of the leaf last read, decoded as far as needed
 };
 

@@ -260,32 +260,82 @@ void LeafReader::Reset(std::uint32_t node, std::uint64_t generation, int keyLeng
   generation_ = generation;
   keyLength_ = static_cast<std::size_t>(keyLength);
   pad_ = pad;
-  decoded_ = 0;
+  std::memset(&padWord_, pad, sizeof padWord_);
+  // Whole words are copied and filled: room for one more past the key.
+  if (key_.size() < keyLength_ + 8) key_.resize(keyLength_ + 8);
+  next_ = 0;
   keyEnd_ = kNodeSize;
+  kept_ = 0;
+  keptEnd_ = kNodeSize;
 }
 
-const char* LeafReader::DecodeUpTo(const NodeView& leaf, std::size_t i, std::uint32_t offset, const std::string& file) {
-  const std::size_t klen = keyLength_;
-  if (keys_.size() < (i + 1) * klen) keys_.resize(std::max(keys_.size() * 2, leaf.Count() * klen));
-  const std::size_t infoEnd = leaf.InfoEnd();
+void LeafReader::Damaged(bool badCounts, const std::string& file) const {
+  Corrupt(file, "node at offset " + std::to_string(node_) +
+                    (badCounts ? " has bad key counts" : " has keys overlapping the key table"));
+}
+
+std::size_t LeafReader::SeekScan(const NodeView& leaf, std::string_view key, bool strict, const std::string& file) {
+  const Layout l(leaf);
+  const std::size_t count = leaf.Count(), klen = keyLength_;
+  const std::size_t n = std::min(key.size(), klen);
+  // Equal over the compared bytes: found unless strict, or unless `key` is longer.
+  const bool equalFound = !strict && key.size() <= klen;
   const unsigned char* raw = leaf.Raw();
-  const std::uint64_t dupMask = (std::uint64_t{1} << leaf.DupBits()) - 1;
-  const std::uint64_t trailMask = (std::uint64_t{1} << leaf.TrailBits()) - 1;
-  const unsigned dupShift = leaf.RecnoBits(), trailShift = leaf.RecnoBits() + leaf.DupBits();
-  for (; decoded_ <= i; ++decoded_) {
-    const std::uint64_t v = leaf.LeafInfo(decoded_);
-    const std::size_t dup = (v >> dupShift) & dupMask;
-    const std::size_t trail = (v >> trailShift) & trailMask;
-    if (dup + trail > klen || (decoded_ == 0 && dup != 0))
-      Corrupt(file, "node at offset " + std::to_string(offset) + " has bad key counts");
-    const std::size_t take = klen - dup - trail;
-    if (take > keyEnd_ - infoEnd)
-      Corrupt(file, "node at offset " + std::to_string(offset) + " has keys overlapping the key table");
-    keyEnd_ -= take;
-    char* key = keys_.data() + decoded_ * klen;
-    if (dup != 0) std::memcpy(key, key - klen, dup);
-    std::memcpy(key + dup, raw + keyEnd_, take);
-    if (trail != 0) std::memset(key + dup + take, pad_, trail);
+  const unsigned char* want = reinterpret_cast<const unsigned char*>(key.data());
+  const unsigned char pad = static_cast<unsigned char>(pad_);
+  std::size_t keyEnd = kNodeSize;
+  std::size_t match = 0;  // bytes the last key passed over shares with `key` (at most n)
+  if (count != 0 && ((leaf.LeafInfo(0) >> l.dupShift) & l.dupMask) != 0) Damaged(true, file);  // a first key sharing
+  std::size_t k = 0, dup = 0, take = 0;
+  for (; k < count; ++k) {
+    const std::uint64_t v = leaf.LeafInfo(k);
+    dup = (v >> l.dupShift) & l.dupMask;
+    const std::size_t trail = (v >> l.trailShift) & l.trailMask;
+    take = klen - dup - trail;  // wraps round when the counts exceed the key
+    if (take > keyEnd - l.infoEnd) Damaged(dup + trail > klen, file);
+    keyEnd -= take;
+    if (dup > match) continue;  // the bytes that decided for the last key are this key's too
+    // Bytes before `dup` are the last key's, equal to `key`'s; compare from there on.
+    std::size_t j = dup;
+    const std::size_t stored = std::min(n, dup + take);
+    const unsigned char* from = raw + keyEnd;  // byte j of this key is from[j - dup]
+    while (j < stored && from[j - dup] == want[j]) ++j;
+    if (j == stored)
+      while (j < n && want[j] == pad) ++j;
+    match = j;
+    if (j == n) {
+      if (equalFound) break;
+      continue;
+    }
+    const unsigned char mine = j < dup + take ? from[j - dup] : pad;
+    if (mine > want[j]) break;
+  }
+  next_ = k < count ? k + 1 : count;
+  keyEnd_ = keyEnd;
+  if (k == count) return count;
+  // The key found was compared, so the bytes it shares with the key before it are `key`'s.
+  char* out = key_.data();
+  std::memcpy(out, want, dup);
+  std::memcpy(out + dup, raw + keyEnd, take);
+  std::memset(out + dup + take, pad_, klen - dup - take);
+  return k;
+}
+
+const char* LeafReader::Forward(const NodeView& leaf, std::size_t i, const std::string& file) {
+  const Layout l(leaf);
+  for (; next_ <= i; ++next_) Decode(leaf, l, next_, leaf.LeafInfo(next_), key_.data(), key_.data(), keyEnd_, file);
+  return key_.data();
+}
+
+const char* LeafReader::Keep(const NodeView& leaf, std::size_t i, const std::string& file) {
+  // Every key up to the one walked forwards to, so that further steps back find theirs.
+  const std::size_t klen = keyLength_;
+  const std::size_t upTo = next_;
+  if (keys_.size() < upTo * klen + 8) keys_.resize(std::max(keys_.size() * 2, leaf.Count() * klen + 8));
+  const Layout l(leaf);
+  for (; kept_ < upTo; ++kept_) {
+    char* out = keys_.data() + kept_ * klen;
+    Decode(leaf, l, kept_, leaf.LeafInfo(kept_), kept_ ? out - klen : out, out, keptEnd_, file);
   }
   return keys_.data() + i * klen;
 }

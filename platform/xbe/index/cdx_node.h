@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstring>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace xbe::index::cdx {
@@ -55,7 +56,8 @@ bool EncodeNode(const Node& n, int keyLength, char pad, unsigned char* raw);
 bool LeafFits(const std::vector<Entry>& entries, std::size_t begin, std::size_t end, int keyLength, char pad);
 
 // A node read in place, for searches and walks: branch entries straight from the bytes, leaf
-// entries through a LeafReader. The constructor checks what every access relies on (the counts
+// entries through a LeafReader. Eight bytes past the node must be readable (the page cache keeps
+// them so): packed entries are loaded a word at a time. The constructor checks what every access relies on (the counts
 // against the node's room, the leaf layout), so a damaged node fails as DecodeNode fails; links
 // and leaf counts are checked as they are read.
 class NodeView {
@@ -76,13 +78,14 @@ class NodeView {
   std::uint64_t LeafInfo(std::size_t i) const {
     const unsigned char* p = raw_ + 24 + i * infoBytes_;
     std::uint64_t v = 0;
-    if (std::endian::native == std::endian::little && 24 + i * infoBytes_ + 8 <= kNodeSize) {
-      std::memcpy(&v, p, 8);  // one load, then only the entry's own bytes
+    if constexpr (std::endian::native == std::endian::little) {
+      std::memcpy(&v, p, 8);  // one load (the node's bytes are followed by a readable word)
       return v & infoMask_;
     }
     for (std::size_t b = 0; b < infoBytes_; ++b) v |= static_cast<std::uint64_t>(p[b]) << (8 * b);
     return v;
   }
+  std::uint32_t RecnoMask() const { return recnoMask_; }
   unsigned RecnoBits() const { return recnoBits_; }
   unsigned DupBits() const { return dupBits_; }
   unsigned TrailBits() const { return trailBits_; }
@@ -104,31 +107,108 @@ class NodeView {
   unsigned recnoBits_ = 0, dupBits_ = 0, trailBits_ = 0;
 };
 
-// The keys of one leaf, decoded one after the other (each shares bytes with the one before) into
-// a buffer that keeps them all, so a walk back within the leaf needs no second decoding. The
-// buffer only grows: no allocation once it has held the largest leaf.
+// The keys of one leaf, decoded as far as they are asked for (each key shares bytes with the one
+// before it). Walking forwards keeps one key and adds each next key's own bytes to it; the first
+// step back keeps every key up to there, so a walk back within the leaf decodes it only once.
+// Buffers only grow: no allocation once they have held the largest leaf.
 class LeafReader {
  public:
   // Starts on another leaf (nothing decoded yet).
   void Reset(std::uint32_t node, std::uint64_t generation, int keyLength, char pad);
   bool Holds(std::uint32_t node, std::uint64_t generation) const { return node == node_ && generation == generation_; }
-  // The key of entry `i` of the leaf (keyLength bytes), decoding as far as needed. Raises the
-  // corrupt-file error for counts that do not fit the leaf.
-  const char* Key(const NodeView& leaf, std::size_t i, std::uint32_t offset, const std::string& file) {
-    if (i < decoded_) return keys_.data() + i * keyLength_;
-    return DecodeUpTo(leaf, i, offset, file);
+  // The key of entry `i` (below the leaf's count) of the leaf, keyLength bytes, valid until the
+  // next call. Raises the corrupt-file error for counts that do not fit the leaf.
+  const char* Key(const NodeView& leaf, std::size_t i, const std::string& file) {
+    if (i < kept_) return keys_.data() + i * keyLength_;
+    if (i + 1 == next_) return key_.data();
+    if (i >= next_) return Forward(leaf, i, file);
+    if (i == 0) {
+      next_ = 0;
+      keyEnd_ = kNodeSize;
+      return Forward(leaf, 0, file);
+    }
+    return Keep(leaf, i, file);
   }
+  // The first entry for which atOrAfter(key, recno) holds, decoding from the leaf's first key
+  // up to it (the leaf's count when none does); Key() then has it at hand.
+  template <class AtOrAfter>
+  std::size_t Scan(const NodeView& leaf, const AtOrAfter& atOrAfter, const std::string& file) {
+    const Layout l(leaf);
+    const std::size_t count = leaf.Count();
+    char* key = key_.data();
+    std::size_t keyEnd = kNodeSize, k = 0;
+    for (; k < count; ++k) {
+      const std::uint64_t v = leaf.LeafInfo(k);
+      Decode(leaf, l, k, v, key, key, keyEnd, file);
+      if (atOrAfter(std::string_view(key, keyLength_), static_cast<std::uint32_t>(v) & l.recnoMask)) break;
+    }
+    next_ = k < count ? k + 1 : count;
+    keyEnd_ = keyEnd;
+    return k;
+  }
+  // Scan for a seek: the first entry whose key, cut to the length of `key`, comes after it
+  // (`strict`) or does not come before it; a key longer than the stored ones comes after
+  // those it starts with. The keys passed over are compared in their stored bytes, not built:
+  // a key that shares more with its predecessor than the predecessor shares with `key` compares
+  // as the predecessor did. Only the key found is built (Key() has it at hand); its shared bytes
+  // are those of `key`.
+  std::size_t SeekScan(const NodeView& leaf, std::string_view key, bool strict, const std::string& file);
 
  private:
-  const char* DecodeUpTo(const NodeView& leaf, std::size_t i, std::uint32_t offset, const std::string& file);
+  // A leaf's packing of counts and record numbers.
+  struct Layout {
+    explicit Layout(const NodeView& leaf)
+        : dupShift(leaf.RecnoBits()),
+          trailShift(leaf.RecnoBits() + leaf.DupBits()),
+          dupMask((std::uint64_t{1} << leaf.DupBits()) - 1),
+          trailMask((std::uint64_t{1} << leaf.TrailBits()) - 1),
+          recnoMask(leaf.RecnoMask()),
+          infoEnd(leaf.InfoEnd()) {}
+    unsigned dupShift, trailShift;
+    std::uint64_t dupMask, trailMask;
+    std::uint32_t recnoMask;
+    std::size_t infoEnd;
+  };
+  static void CopyWord(char* to, const void* from) {
+    std::uint64_t w;
+    std::memcpy(&w, from, 8);
+    std::memcpy(to, &w, 8);
+  }
+  // Decodes entry k (packed as v) into `out` over the key before it at `previous` (the same
+  // place when walking forwards); `keyEnd` is where the stored bytes of the key before it begin.
+  // Word-wise: bytes written past each part are written again by the next part or lie in the
+  // room past the key; the page cache keeps a word readable past its last node.
+  void Decode(const NodeView& leaf, const Layout& l, std::size_t k, std::uint64_t v, const char* previous, char* out,
+              std::size_t& keyEnd, const std::string& file) const {
+    const std::size_t klen = keyLength_;
+    const std::size_t dup = (v >> l.dupShift) & l.dupMask;
+    const std::size_t trail = (v >> l.trailShift) & l.trailMask;
+    const std::size_t take = klen - dup - trail;  // wraps round when the counts exceed the key
+    if (take > keyEnd - l.infoEnd || (k == 0 && dup != 0))
+      Damaged(dup + trail > klen || (k == 0 && dup != 0), file);
+    keyEnd -= take;
+    if (previous != out)
+      for (std::size_t j = 0; j < dup; j += 8) CopyWord(out + j, previous + j);
+    const unsigned char* from = leaf.Raw() + keyEnd;
+    for (std::size_t j = 0; j < take; j += 8) CopyWord(out + dup + j, from + j);
+    for (std::size_t j = dup + take; j < klen; j += 8) std::memcpy(out + j, &padWord_, 8);
+  }
+  // Bad counts (past the key, or a first key sharing bytes) or keys reaching into the packed entries.
+  [[noreturn]] void Damaged(bool badCounts, const std::string& file) const;
+  const char* Forward(const NodeView& leaf, std::size_t i, const std::string& file);
+  const char* Keep(const NodeView& leaf, std::size_t i, const std::string& file);
 
   std::uint32_t node_ = 0;
   std::uint64_t generation_ = ~std::uint64_t{0};
   std::size_t keyLength_ = 0;
+  std::uint64_t padWord_ = 0;
   char pad_ = ' ';
-  std::size_t decoded_ = 0;
-  std::size_t keyEnd_ = kNodeSize;  // where the stored bytes of the last decoded key begin
-  std::vector<char> keys_;
+  std::vector<char> key_;  // the key of entry next_ - 1 (and room for word-wise copies)
+  std::size_t next_ = 0;
+  std::size_t keyEnd_ = kNodeSize;
+  std::vector<char> keys_;  // the keys of entries 0 .. kept_ - 1, one after the other
+  std::size_t kept_ = 0;
+  std::size_t keptEnd_ = kNodeSize;
 };
 
 }  // namespace xbe::index::cdx

@@ -10,7 +10,8 @@ void PageCache::Reset(std::uint64_t fileSize) {
       std::max<std::uint64_t>(1, std::min<std::uint64_t>(capacity_ / pageSize_, pages + kWays - 1) / kWays));
   if (sets != sets_) {
     sets_ = sets;
-    std::vector<unsigned char>(sets_ * kWays * pageSize_).swap(data_);
+    // A word past the last page stays readable: key bytes are copied a word at a time.
+    std::vector<unsigned char>(sets_ * kWays * pageSize_ + 8).swap(data_);
     used_.assign(sets_ * kWays, 0);
   }
   offsets_.assign(sets_ * kWays, 0);

@@ -1,7 +1,7 @@
 // Raw pages of an index file kept between calls, within a fixed amount of memory. Pages sit in
 // small sets chosen by their offset and the least recently used one of a set gives way, so the
 // pages near the root, used by every search, stay while leaves come and go. Nothing is
-// allocated once the cache is sized.
+// allocated once the cache is sized. Eight bytes past any page can be read (not used).
 #pragma once
 #include <cstdint>
 #include <vector>

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -300,6 +301,64 @@ TEST(CdxTest, CorruptFilesGiveClearErrors) {
     ExpectCleanFailure(s, table);
   }
   ExpectCleanFailure(good.substr(0, 1000), table);
+}
+
+// A seek passes over leaf keys without building them; it must land where comparing every built
+// key lands, and build the key it lands on, over leaves of many shapes and keys of every length.
+TEST(CdxTest, SeekScanAgreesWithBuildingEveryKey) {
+  std::mt19937 rng(11);
+  for (int round = 0; round < 400; ++round) {
+    const int klen = 1 + static_cast<int>(rng() % 12);
+    const char pad = rng() % 2 ? ' ' : '\0';
+    const char alphabet[] = {pad, 'A', 'B', '\x01', '\xFF'};
+    std::vector<std::string> keys;
+    const std::size_t count = 1 + rng() % 40;
+    for (std::size_t i = 0; i < count; ++i) {
+      std::string k(static_cast<std::size_t>(klen), pad);
+      const std::size_t used = rng() % (klen + 1);
+      for (std::size_t j = 0; j < used; ++j) k[j] = alphabet[rng() % 5];
+      keys.push_back(k);
+    }
+    std::sort(keys.begin(), keys.end(), [](const std::string& a, const std::string& b) {
+      return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+        return static_cast<unsigned char>(x) < static_cast<unsigned char>(y);
+      });
+    });
+    cdx::Node leaf;
+    leaf.attributes = cdx::kLeaf | cdx::kRoot;
+    for (std::size_t i = 0; i < count; ++i) leaf.entries.push_back({keys[i], static_cast<std::uint32_t>(i + 1), 0});
+    unsigned char raw[cdx::kNodeSize + 8] = {};
+    if (!cdx::EncodeNode(leaf, klen, pad, raw)) continue;
+    const cdx::NodeView view(raw, 1024, klen, "leaf");
+    for (int probe = 0; probe < 30; ++probe) {
+      std::string want(rng() % (klen + 3), pad);
+      for (char& c : want) c = alphabet[rng() % 5];
+      if (probe % 3 == 0) want = keys[rng() % count].substr(0, rng() % (klen + 1));  // a stored key's start
+      for (const bool strict : {false, true}) {
+        auto after = [&](std::string_view stored, std::uint32_t) {
+          const std::size_t n = std::min(stored.size(), want.size());
+          int c = std::memcmp(stored.data(), want.data(), n);
+          if (c == 0 && stored.size() < want.size()) c = -1;
+          return strict ? c > 0 : c >= 0;
+        };
+        cdx::LeafReader everyKey, seek;
+        everyKey.Reset(1024, 1, klen, pad);
+        seek.Reset(1024, 1, klen, pad);
+        const std::size_t expected = everyKey.Scan(view, after, "leaf");
+        const std::size_t got = seek.SeekScan(view, want, strict, "leaf");
+        ASSERT_EQ(got, expected) << "round " << round << " probe " << probe;
+        if (got < count) {
+          EXPECT_EQ(std::string(seek.Key(view, got, "leaf"), klen), keys[got]);
+          if (got + 1 < count) {
+            EXPECT_EQ(std::string(seek.Key(view, got + 1, "leaf"), klen), keys[got + 1]);
+          }
+          if (got > 0) {
+            EXPECT_EQ(std::string(seek.Key(view, got - 1, "leaf"), klen), keys[got - 1]);
+          }
+        }
+      }
+    }
+  }
 }
 
 // Seeks read nodes in place and decode leaf keys only as far as they go: what they read is
