@@ -47,6 +47,7 @@ CdxTag::CdxTag(CdxFile& file, std::uint32_t headerOffset, std::string name, bool
 void CdxTag::Fail(const std::string& what) const { Corrupt(file_.File().Name(), what); }
 
 void CdxTag::ReadHeader() {
+  viewSlots_ = ~std::uint64_t{0};
   cache_.clear();
   dirty_.clear();
   pendingFree_.clear();
@@ -91,8 +92,14 @@ const Node& CdxTag::NodeAt(std::uint32_t offset) {
 
 cdx::NodeView CdxTag::View(std::uint32_t offset) {
   if (!dirty_.empty() && dirty_.count(offset)) Fail("a node was read in place while it changes (internal)");
+  // A walk reads the node it stands on again and again: while no cached node came or went, the
+  // last view still shows it.
+  if (offset == viewNode_ && file_.slotsChanged == viewSlots_) return *view_;
   if (!ValidNode(offset, file_.Size())) Fail("a node link points outside the file (offset " + std::to_string(offset) + ")");
-  return cdx::NodeView(file_.Page(offset), offset, header_.keyLength, file_.File().Name());
+  view_.emplace(file_.Page(offset), offset, header_.keyLength, file_.File().Name());
+  viewNode_ = offset;
+  viewSlots_ = file_.slotsChanged;
+  return *view_;
 }
 
 std::uint32_t CdxTag::ChildOf(const cdx::NodeView& branch, std::size_t i, std::uint32_t offset) const {
@@ -842,6 +849,7 @@ CdxTag& CdxFile::AddTag(const CdxTagDefinition& d, std::vector<KeyEntry> entries
 }
 
 void CdxFile::SizeCache() {
+  ++slotsChanged;
   pages_.Reset(size_);
   cacheSizedFor_ = size_;
 }
@@ -851,6 +859,7 @@ const unsigned char* CdxFile::Page(std::uint32_t offset) {
   // A file grown well past the size the cache was made for (a tag built or filled since) gets
   // a cache of its size, within the bound.
   if (size_ > 2 * cacheSizedFor_ && pages_.Bytes() < kPageCacheBytes) SizeCache();
+  ++slotsChanged;
   unsigned char* raw = pages_.Claim(offset);
   try {
     file_->Read(offset, raw, kNodeSize);
@@ -862,6 +871,7 @@ const unsigned char* CdxFile::Page(std::uint32_t offset) {
 }
 
 void CdxFile::Write(std::uint64_t offset, const void* data, std::size_t length) {
+  ++slotsChanged;
   for (std::uint64_t page = offset / kNodeSize * kNodeSize; page < offset + length; page += kNodeSize)
     if (page != 0) pages_.Erase(static_cast<std::uint32_t>(page));
   file_->Write(offset, data, length);

@@ -4,6 +4,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -108,6 +109,9 @@ class CdxTag : public Order {
   template <class AtOrAfter, class ScanLeaf>
   bool Descend(const AtOrAfter& atOrAfter, const ScanLeaf& scanLeaf, Path* path);
   cdx::LeafReader leaf_;  // the keys of the leaf last read, decoded as far as needed
+  std::optional<cdx::NodeView> view_;  // the node last read in place
+  std::uint32_t viewNode_ = 0;
+  std::uint64_t viewSlots_ = ~std::uint64_t{0};
 };
 
 class CdxFile {
@@ -144,6 +148,7 @@ class CdxFile {
   void WriteFreeList();
   std::uint32_t FreeListHead() const { return freeList_; }
   std::uint64_t generation = 0;
+  std::uint64_t slotsChanged = 0;  // counts every change of which nodes the cache holds, or of their bytes
 
  private:
   CdxFile() = default;

@@ -283,18 +283,21 @@ std::size_t LeafReader::SeekScan(const NodeView& leaf, std::string_view key, boo
   const unsigned char* raw = leaf.Raw();
   const unsigned char* want = reinterpret_cast<const unsigned char*>(key.data());
   const unsigned char pad = static_cast<unsigned char>(pad_);
-  std::size_t keyEnd = kNodeSize;
+  std::size_t room = kNodeSize - l.infoEnd;  // bytes between the packed entries and the last key's
   std::size_t match = 0;  // bytes the last key passed over shares with `key` (at most n)
   if (count != 0 && ((leaf.LeafInfo(0) >> l.dupShift) & l.dupMask) != 0) Damaged(true, file);  // a first key sharing
+  const unsigned dupShift = l.dupShift, trailShift = l.trailShift;
+  const std::uint64_t dupMask = l.dupMask, trailMask = l.trailMask;
   std::size_t k = 0, dup = 0, take = 0;
   for (; k < count; ++k) {
     const std::uint64_t v = leaf.LeafInfo(k);
-    dup = (v >> l.dupShift) & l.dupMask;
-    const std::size_t trail = (v >> l.trailShift) & l.trailMask;
+    dup = (v >> dupShift) & dupMask;
+    const std::size_t trail = (v >> trailShift) & trailMask;
     take = klen - dup - trail;  // wraps round when the counts exceed the key
-    if (take > keyEnd - l.infoEnd) Damaged(dup + trail > klen, file);
-    keyEnd -= take;
+    if (take > room) Damaged(dup + trail > klen, file);
+    room -= take;
     if (dup > match) continue;  // the bytes that decided for the last key are this key's too
+    const std::size_t keyEnd = l.infoEnd + room;
     // Bytes before `dup` are the last key's, equal to `key`'s; compare from there on.
     std::size_t j = dup;
     const std::size_t stored = std::min(n, dup + take);
@@ -311,12 +314,12 @@ std::size_t LeafReader::SeekScan(const NodeView& leaf, std::string_view key, boo
     if (mine > want[j]) break;
   }
   next_ = k < count ? k + 1 : count;
-  keyEnd_ = keyEnd;
+  keyEnd_ = l.infoEnd + room;
   if (k == count) return count;
   // The key found was compared, so the bytes it shares with the key before it are `key`'s.
   char* out = key_.data();
   std::memcpy(out, want, dup);
-  std::memcpy(out + dup, raw + keyEnd, take);
+  std::memcpy(out + dup, raw + keyEnd_, take);
   std::memset(out + dup + take, pad_, klen - dup - take);
   return k;
 }
