@@ -1,9 +1,6 @@
 // What another program does between two of our moves shows at the next move: appends, writes,
 // deletions and an index rebuilt in place, on shared handles whose pages and records are kept
 // between calls; and a handle that reads ahead sees its own changes at once.
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <filesystem>
 #include <functional>
@@ -14,6 +11,7 @@
 
 #include "engine_fixture.h"
 #include "index_helpers.h"
+#include "other_process.h"
 #include "platform/xbe/index_create.h"
 #include "platform/xbe/table_create.h"
 #include "testsupport.h"
@@ -43,41 +41,9 @@ class CacheFreshness : public ::testing::Test {
   static std::string Key(int i) { return "K" + std::to_string(10000 + i * 2); }  // room between keys
   std::string Path(const char* name) const { return tmp_.str() + "/" + name; }
 
-  // Runs `work` in a child process with its own connection and handle of T (and the order of
-  // TK.ntx when asked); the test fails when `work` does.
-  void InAnotherProcess(bool withOrder, const std::function<bool(XBEHANDLE table, XBEHANDLE order)>& work) {
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-      XBEHANDLE c = 0, t = 0, order = 0;
-      XBEHANDLE orders[4];
-      std::uint16_t count = 4;
-      bool ok = XbeConnect(tmp_.str().c_str(), &c) == 0 &&
-                XbeOpenTable(c, Path("T").c_str(), nullptr, XBE_NTX, XBE_ANSI, XBE_COMPATIBLE_LOCKING,
-                             XBE_CHECK_RIGHTS, 0, &t) == 0;
-      if (ok && withOrder) {
-        ok = XbeOpenIndex(t, Path("TK.ntx").c_str(), orders, &count) == 0;
-        order = orders[0];
-      }
-      ok = ok && work(t, order) && XbeCloseTable(t) == 0;
-      _exit(ok ? 0 : 1);
-    }
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-  }
-
-  static bool SetKey(XBEHANDLE t, std::uint32_t recno, const std::string& key) {
-    return XbeGotoRecord(t, recno) == 0 && XbeSetField(t, XBE_FIELD_ORDINAL(1), key.data(),
-                                                       static_cast<uint32_t>(key.size())) == 0 &&
-           XbeWriteRecord(t) == 0;
-  }
-
-  static bool Seek(XBEHANDLE order, const std::string& key) {
-    std::uint16_t found = 0;
-    EXPECT_EQ(XbeSeek(order, key.data(), static_cast<std::uint16_t>(key.size()), XBE_TEXT_KEY, XBE_HARD_SEEK, &found),
-              0u)
-        << LastErrorText();
-    return found != 0;
+  // Runs `work` in another program's handle of T (with TK.ntx open on it when asked).
+  void InAnotherProcess(bool withIndex, const std::function<bool(XBEHANDLE table)>& work) {
+    ASSERT_TRUE(xbetest::InAnotherProcess(tmp_.str(), Path("T"), XBE_NTX, withIndex ? Path("TK.ntx") : "", work));
   }
 
   testsupport::TempDir tmp_;
@@ -88,8 +54,8 @@ TEST_F(CacheFreshness, NaturalWalkSeesAnotherProcesssAppendWriteAndDeletion) {
   XBEHANDLE t = OpenTable(conn_, "T");
   XBE_OK(XbeGotoRecord(t, kRecords - 2));
   EXPECT_EQ(FieldText(t, "N"), std::to_string(kRecords - 2));
-  InAnotherProcess(false, [](XBEHANDLE o, XBEHANDLE) {
-    return SetKey(o, kRecords - 1, "WRITE") && XbeGotoRecord(o, kRecords) == 0 && XbeDeleteRecord(o) == 0 &&
+  InAnotherProcess(false, [](XBEHANDLE o) {
+    return SetFirstField(o, kRecords - 1, "WRITE") && XbeGotoRecord(o, kRecords) == 0 && XbeDeleteRecord(o) == 0 &&
            XbeWriteRecord(o) == 0 && XbeAppendRecord(o) == 0 && XbeSetField(o, "K", "NEW", 3) == 0 &&
            XbeWriteRecord(o) == 0;
   });
@@ -122,12 +88,12 @@ TEST_F(CacheFreshness, AnAppendTakenBackElsewhereEndsOurWalkBeforeIt) {
 TEST_F(CacheFreshness, SeeksAndSkipsSeeAnotherProcesssChangesOfTheOrder) {
   XBEHANDLE t = OpenTable(conn_, "T");
   const XBEHANDLE order = OpenIndex(t, Path("TK.ntx"));
-  ASSERT_TRUE(Seek(order, Key(200)));
-  EXPECT_FALSE(Seek(order, "K10401"));
-  ASSERT_TRUE(Seek(order, Key(100)));  // stands on record 100, its leaf cached
-  InAnotherProcess(true, [&](XBEHANDLE o, XBEHANDLE) {
+  ASSERT_TRUE(HardSeek(order, Key(200)));
+  EXPECT_FALSE(HardSeek(order, "K10401"));
+  ASSERT_TRUE(HardSeek(order, Key(100)));  // stands on record 100, its leaf cached
+  InAnotherProcess(true, [&](XBEHANDLE o) {
     // A key between 100 and 101, record 200 gone from its place, and a new record.
-    return SetKey(o, 300, "K10201") && SetKey(o, 200, "ZZZZZZ") && XbeAppendRecord(o) == 0 &&
+    return SetFirstField(o, 300, "K10201") && SetFirstField(o, 200, "ZZZZZZ") && XbeAppendRecord(o) == 0 &&
            XbeSetField(o, "K", "K10401", 6) == 0 && XbeWriteRecord(o) == 0;
   });
   XBE_OK(XbeSkip(order, 1));
@@ -136,10 +102,10 @@ TEST_F(CacheFreshness, SeeksAndSkipsSeeAnotherProcesssChangesOfTheOrder) {
   EXPECT_EQ(CurrentRecord(t), 101u);
   XBE_OK(XbeSkip(order, -2));
   EXPECT_EQ(CurrentRecord(t), 100u);
-  EXPECT_FALSE(Seek(order, Key(200)));
-  ASSERT_TRUE(Seek(order, "K10401"));
+  EXPECT_FALSE(HardSeek(order, Key(200)));
+  ASSERT_TRUE(HardSeek(order, "K10401"));
   EXPECT_EQ(CurrentRecord(t), kRecords + 1u);
-  ASSERT_TRUE(Seek(order, "ZZ"));
+  ASSERT_TRUE(HardSeek(order, "ZZ"));
   EXPECT_EQ(CurrentRecord(t), 200u);
   XBE_OK(XbeCloseTable(t));
 }
@@ -147,11 +113,11 @@ TEST_F(CacheFreshness, SeeksAndSkipsSeeAnotherProcesssChangesOfTheOrder) {
 TEST_F(CacheFreshness, AnIndexRebuiltInPlaceByAnotherProcessIsReadAgain) {
   XBEHANDLE t = OpenTable(conn_, "T");
   const XBEHANDLE order = OpenIndex(t, Path("TK.ntx"));
-  ASSERT_TRUE(Seek(order, Key(150)));
-  InAnotherProcess(false, [&](XBEHANDLE o, XBEHANDLE) {
+  ASSERT_TRUE(HardSeek(order, Key(150)));
+  InAnotherProcess(false, [&](XBEHANDLE o) {
     // Keys changed and records added without the order open, then the order written anew over
     // the same file.
-    if (!SetKey(o, 150, "AAAAAA") || !SetKey(o, 151, Key(150))) return false;
+    if (!SetFirstField(o, 150, "AAAAAA") || !SetFirstField(o, 151, Key(150))) return false;
     for (int i = 0; i < 100; ++i)
       if (XbeAppendRecord(o) != 0 || XbeSetField(o, "K", "MORE", 4) != 0 || XbeWriteRecord(o) != 0) return false;
     try {
@@ -161,7 +127,7 @@ TEST_F(CacheFreshness, AnIndexRebuiltInPlaceByAnotherProcessIsReadAgain) {
     }
     return true;
   });
-  ASSERT_TRUE(Seek(order, Key(150)));
+  ASSERT_TRUE(HardSeek(order, Key(150)));
   EXPECT_EQ(CurrentRecord(t), 151u);
   XBE_OK(XbeGotoTop(order));
   EXPECT_EQ(CurrentRecord(t), 150u);
@@ -173,10 +139,10 @@ TEST_F(CacheFreshness, AnIndexRebuiltInPlaceByAnotherProcessIsReadAgain) {
 TEST_F(CacheFreshness, AnIndexRebuiltToTheSameSizeIsReadAgain) {
   XBEHANDLE t = OpenTable(conn_, "T");
   const XBEHANDLE order = OpenIndex(t, Path("TK.ntx"));
-  ASSERT_TRUE(Seek(order, Key(150)));
+  ASSERT_TRUE(HardSeek(order, Key(150)));
   const auto sizeBefore = std::filesystem::file_size(Path("TK.ntx"));
-  InAnotherProcess(false, [&](XBEHANDLE o, XBEHANDLE) {
-    if (!SetKey(o, 150, Key(151)) || !SetKey(o, 151, Key(150))) return false;
+  InAnotherProcess(false, [&](XBEHANDLE o) {
+    if (!SetFirstField(o, 150, Key(151)) || !SetFirstField(o, 151, Key(150))) return false;
     try {
       xbe::CreateNtxIndex(o, Path("TK"), "K");
     } catch (...) {
@@ -185,9 +151,9 @@ TEST_F(CacheFreshness, AnIndexRebuiltToTheSameSizeIsReadAgain) {
     return true;
   });
   ASSERT_EQ(std::filesystem::file_size(Path("TK.ntx")), sizeBefore);
-  ASSERT_TRUE(Seek(order, Key(150)));
+  ASSERT_TRUE(HardSeek(order, Key(150)));
   EXPECT_EQ(CurrentRecord(t), 151u);
-  ASSERT_TRUE(Seek(order, Key(151)));
+  ASSERT_TRUE(HardSeek(order, Key(151)));
   EXPECT_EQ(CurrentRecord(t), 150u);
   XBE_OK(XbeCloseTable(t));
 }
@@ -207,7 +173,7 @@ TEST_F(CacheFreshness, AHandleReadingAheadSeesItsOwnChanges) {
     XBE_OK(XbeCacheRecords(t, c.cacheRecords));
     XBE_OK(XbeGotoTop(t));
     XBE_OK(XbeSkip(t, 3));  // records 1 to 4 and what follows are in the block now
-    ASSERT_TRUE(SetKey(t, 6, c.name));
+    ASSERT_TRUE(SetFirstField(t, 6, c.name));
     XBE_OK(XbeGotoRecord(t, 4));
     XBE_OK(XbeSkip(t, 2));
     EXPECT_EQ(FieldText(t, "K").substr(0, 3), std::string(c.name).substr(0, 3));
@@ -237,7 +203,7 @@ TEST_F(CacheFreshness, HandlesUsedLatelyStayTheirOwnAndDieWithTheirObject) {
   for (int round = 0; round < 2; ++round)
     for (std::uint32_t i = 1; i <= tables.size(); ++i) EXPECT_EQ(FieldText(tables[i - 1], "N"), std::to_string(i));
   const XBEHANDLE order = OpenIndex(tables[0], Path("TK.ntx"));
-  ASSERT_TRUE(Seek(order, Key(7)));
+  ASSERT_TRUE(HardSeek(order, Key(7)));
   XBE_OK(XbeCloseIndex(order));
   std::uint16_t found = 0;
   EXPECT_EQ(XbeSeek(order, "K", 1, XBE_TEXT_KEY, XBE_HARD_SEEK, &found), 6001u);

@@ -1,9 +1,6 @@
 // A compound index keeps its nodes between calls, shared by its tags: what another program does
 // between two of our seeks or skips (keys written, a key gone from its place, an append, the
 // file rebuilt in place to the same size) shows at the next one, and our own changes at once.
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -13,6 +10,7 @@
 
 #include "engine_fixture.h"
 #include "index_helpers.h"
+#include "other_process.h"
 #include "platform/xbe/index/block_file.h"
 #include "platform/xbe/index/cdx_file.h"
 #include "platform/xbe/table_create.h"
@@ -58,38 +56,9 @@ class CdxCacheFreshness : public ::testing::Test {
     cdx->AddTag({"K", "K", "", false, false, 6, xbe::expr::Type::kCharacter}, entries);
   }
 
-  // Runs `work` in a child process with its own connection and handle of T (TK.cdx open on it
-  // when asked); the test fails when `work` does.
+  // Runs `work` in another program's handle of T (with TK.cdx open on it when asked).
   void InAnotherProcess(bool withIndex, const std::function<bool(XBEHANDLE table)>& work) {
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-      XBEHANDLE c = 0, t = 0;
-      XBEHANDLE orders[4];
-      std::uint16_t count = 4;
-      bool ok = XbeConnect(tmp_.str().c_str(), &c) == 0 &&
-                XbeOpenTable(c, Path("T").c_str(), nullptr, XBE_CDX, XBE_ANSI, XBE_COMPATIBLE_LOCKING,
-                             XBE_CHECK_RIGHTS, 0, &t) == 0;
-      if (ok && withIndex) ok = XbeOpenIndex(t, Path("TK.cdx").c_str(), orders, &count) == 0 && count == 1;
-      ok = ok && work(t) && XbeCloseTable(t) == 0;
-      _exit(ok ? 0 : 1);
-    }
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-  }
-
-  static bool SetKey(XBEHANDLE t, std::uint32_t recno, const std::string& key) {
-    return XbeGotoRecord(t, recno) == 0 &&
-           XbeSetField(t, XBE_FIELD_ORDINAL(1), key.data(), static_cast<uint32_t>(key.size())) == 0 &&
-           XbeWriteRecord(t) == 0;
-  }
-
-  static bool Seek(XBEHANDLE order, const std::string& key) {
-    std::uint16_t found = 0;
-    EXPECT_EQ(XbeSeek(order, key.data(), static_cast<std::uint16_t>(key.size()), XBE_TEXT_KEY, XBE_HARD_SEEK, &found),
-              0u)
-        << LastErrorText();
-    return found != 0;
+    ASSERT_TRUE(xbetest::InAnotherProcess(tmp_.str(), Path("T"), XBE_CDX, withIndex ? Path("TK.cdx") : "", work));
   }
 
   testsupport::TempDir tmp_;
@@ -99,12 +68,12 @@ class CdxCacheFreshness : public ::testing::Test {
 TEST_F(CdxCacheFreshness, SeeksAndSkipsSeeAnotherProcesssChangesOfTheTag) {
   XBEHANDLE t = OpenTable(conn_, "T", kCdxOpen);
   const XBEHANDLE order = OpenIndex(t, Path("TK.cdx"));
-  ASSERT_TRUE(Seek(order, Key(200)));
-  EXPECT_FALSE(Seek(order, "K10401"));
-  ASSERT_TRUE(Seek(order, Key(100)));  // stands on record 100, its leaf cached and decoded
+  ASSERT_TRUE(HardSeek(order, Key(200)));
+  EXPECT_FALSE(HardSeek(order, "K10401"));
+  ASSERT_TRUE(HardSeek(order, Key(100)));  // stands on record 100, its leaf cached and decoded
   InAnotherProcess(true, [&](XBEHANDLE o) {
     // A key between 100 and 101, record 200 gone from its place, and a new record.
-    return SetKey(o, 300, "K10201") && SetKey(o, 200, "ZZZZZZ") && XbeAppendRecord(o) == 0 &&
+    return SetFirstField(o, 300, "K10201") && SetFirstField(o, 200, "ZZZZZZ") && XbeAppendRecord(o) == 0 &&
            XbeSetField(o, "K", "K10401", 6) == 0 && XbeWriteRecord(o) == 0;
   });
   XBE_OK(XbeSkip(order, 1));
@@ -113,10 +82,10 @@ TEST_F(CdxCacheFreshness, SeeksAndSkipsSeeAnotherProcesssChangesOfTheTag) {
   EXPECT_EQ(CurrentRecord(t), 101u);
   XBE_OK(XbeSkip(order, -2));
   EXPECT_EQ(CurrentRecord(t), 100u);
-  EXPECT_FALSE(Seek(order, Key(200)));
-  ASSERT_TRUE(Seek(order, "K10401"));
+  EXPECT_FALSE(HardSeek(order, Key(200)));
+  ASSERT_TRUE(HardSeek(order, "K10401"));
   EXPECT_EQ(CurrentRecord(t), kRecords + 1u);
-  ASSERT_TRUE(Seek(order, "ZZ"));
+  ASSERT_TRUE(HardSeek(order, "ZZ"));
   EXPECT_EQ(CurrentRecord(t), 200u);
   // Backwards from the end crosses every leaf of the changed tag and agrees with the walk forwards.
   const std::vector<std::uint32_t> back = WalkBackwards(t, order);
@@ -132,11 +101,11 @@ TEST_F(CdxCacheFreshness, SeeksAndSkipsSeeAnotherProcesssChangesOfTheTag) {
 TEST_F(CdxCacheFreshness, AnIndexRebuiltToTheSameSizeIsReadAgain) {
   XBEHANDLE t = OpenTable(conn_, "T", kCdxOpen);
   const XBEHANDLE order = OpenIndex(t, Path("TK.cdx"));
-  ASSERT_TRUE(Seek(order, Key(150)));
+  ASSERT_TRUE(HardSeek(order, Key(150)));
   EXPECT_EQ(CurrentRecord(t), 150u);
   const auto sizeBefore = std::filesystem::file_size(Path("TK.cdx"));
   InAnotherProcess(false, [&](XBEHANDLE o) {
-    if (!SetKey(o, 150, Key(151)) || !SetKey(o, 151, Key(150))) return false;
+    if (!SetFirstField(o, 150, Key(151)) || !SetFirstField(o, 151, Key(150))) return false;
     std::vector<std::string> keys;
     for (int i = 1; i <= kRecords; ++i) keys.push_back(Key(i == 150 ? 151 : i == 151 ? 150 : i));
     try {
@@ -147,11 +116,11 @@ TEST_F(CdxCacheFreshness, AnIndexRebuiltToTheSameSizeIsReadAgain) {
     return true;
   });
   ASSERT_EQ(std::filesystem::file_size(Path("TK.cdx")), sizeBefore);
-  ASSERT_TRUE(Seek(order, Key(150)));
+  ASSERT_TRUE(HardSeek(order, Key(150)));
   EXPECT_EQ(CurrentRecord(t), 151u);
   XBE_OK(XbeSkip(order, 1));
   EXPECT_EQ(CurrentRecord(t), 150u);
-  ASSERT_TRUE(Seek(order, Key(151)));
+  ASSERT_TRUE(HardSeek(order, Key(151)));
   EXPECT_EQ(CurrentRecord(t), 150u);
   XBE_OK(XbeCloseTable(t));
 }
@@ -162,17 +131,17 @@ TEST_F(CdxCacheFreshness, OwnChangesShowAtOnceThroughAnotherHandle) {
   XBEHANDLE other = OpenTable(conn_, "T", kCdxOpen);
   const XBEHANDLE order = OpenIndex(t, Path("TK.cdx"));
   const XBEHANDLE otherOrder = OpenIndex(other, Path("TK.cdx"));
-  ASSERT_TRUE(Seek(order, Key(250)));
-  ASSERT_TRUE(SetKey(other, 250, "A00000"));
+  ASSERT_TRUE(HardSeek(order, Key(250)));
+  ASSERT_TRUE(SetFirstField(other, 250, "A00000"));
   for (int i = 0; i < 200; ++i) {  // enough to split leaves and grow the branch above them
     XBE_OK(XbeAppendRecord(other));
     SetText(other, "K", "N" + std::to_string(10000 + i));
     XBE_OK(XbeWriteRecord(other));
   }
-  EXPECT_FALSE(Seek(order, Key(250)));
-  ASSERT_TRUE(Seek(order, "A00000"));
+  EXPECT_FALSE(HardSeek(order, Key(250)));
+  ASSERT_TRUE(HardSeek(order, "A00000"));
   EXPECT_EQ(CurrentRecord(t), 250u);
-  ASSERT_TRUE(Seek(otherOrder, "N10000"));
+  ASSERT_TRUE(HardSeek(otherOrder, "N10000"));
   EXPECT_EQ(CurrentRecord(other), kRecords + 1u);
   const std::vector<std::uint32_t> forward = Walk(t, order);
   ASSERT_EQ(forward.size(), kRecords + 200u);
