@@ -18,6 +18,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <random>
 #include <string>
 #include <vector>
@@ -219,6 +220,20 @@ __attribute__((noipa)) int RunCdxCharacterSeeks(XBEHANDLE order, const std::vect
   return Seeks(order, keys);
 }
 
+// One timed phase: the seeks, each of which must find its key, or a walk that must see every record.
+void TimeSeeks(const char* label, int seeks, const char* check, const std::function<int()>& run) {
+  const auto t0 = std::chrono::steady_clock::now();
+  Check(run() == seeks, check);
+  const double t = Seconds(t0);
+  std::printf("%s%.0f per second (%d in %.2f s)\n", label, seeks / t, seeks, t);
+}
+void TimeWalk(const char* label, std::uint32_t records, const char* check, const std::function<std::uint32_t()>& run) {
+  const auto t0 = std::chrono::steady_clock::now();
+  Check(run() == records, check);
+  const double t = Seconds(t0);
+  std::printf("%s%.0f records per second (%.2f s)\n", label, records / t, t);
+}
+
 // Resident and peak resident memory of this process (kB), from /proc.
 long StatusKb(const char* field) {
   std::ifstream in("/proc/self/status");
@@ -262,30 +277,18 @@ int main(int argc, char** argv) {
     Check(XbeGetNumFields(table, &fields) == 0, "field count");
     const XBEHANDLE byCode = OpenOrder(table, dir / "BIGCOD.ntx");
     const XBEHANDLE byName = OpenOrder(table, dir / "BIGNOME.ntx");
-    if (Wants(phases, "numseek")) {
-      const auto t0 = std::chrono::steady_clock::now();
-      Check(RunNumericSeeks(byCode, numericKeys) == seeks, "every numeric seek finds its key");
-      const double t = Seconds(t0);
-      std::printf("numeric seeks           %.0f per second (%d in %.2f s)\n", seeks / t, seeks, t);
-    }
-    if (Wants(phases, "charseek")) {
-      const auto t0 = std::chrono::steady_clock::now();
-      Check(RunCharacterSeeks(byName, characterKeys) == seeks, "every character seek finds its key");
-      const double t = Seconds(t0);
-      std::printf("character seeks         %.0f per second (%d in %.2f s)\n", seeks / t, seeks, t);
-    }
-    if (Wants(phases, "ordered")) {
-      const auto t0 = std::chrono::steady_clock::now();
-      Check(RunOrderedWalk(table, byCode, fields) == records, "the ordered walk sees every record");
-      const double t = Seconds(t0);
-      std::printf("ordered walk (shared)   %.0f records per second (%.2f s)\n", records / t, t);
-    }
-    if (Wants(phases, "natural")) {
-      const auto t0 = std::chrono::steady_clock::now();
-      Check(RunNaturalWalk(table, fields) == records, "the natural walk sees every record");
-      const double t = Seconds(t0);
-      std::printf("natural walk (shared)   %.0f records per second (%.2f s)\n", records / t, t);
-    }
+    if (Wants(phases, "numseek"))
+      TimeSeeks("numeric seeks           ", seeks, "every numeric seek finds its key",
+               [&] { return RunNumericSeeks(byCode, numericKeys); });
+    if (Wants(phases, "charseek"))
+      TimeSeeks("character seeks         ", seeks, "every character seek finds its key",
+               [&] { return RunCharacterSeeks(byName, characterKeys); });
+    if (Wants(phases, "ordered"))
+      TimeWalk("ordered walk (shared)   ", records, "the ordered walk sees every record",
+               [&] { return RunOrderedWalk(table, byCode, fields); });
+    if (Wants(phases, "natural"))
+      TimeWalk("natural walk (shared)   ", records, "the natural walk sees every record",
+               [&] { return RunNaturalWalk(table, fields); });
     XbeCloseTable(table);
   }
   // A table handle of its own, so that the NTX phases above run exactly as without the CDX file.
@@ -295,34 +298,23 @@ int main(int argc, char** argv) {
     Check(XbeGetNumFields(table, &fields) == 0, "field count");
     XBEHANDLE byCode = 0, byName = 0;
     OpenCdxOrders(table, dir / "BIGX.cdx", byCode, byName);
-    if (Wants(phases, "cdxnumseek")) {
-      const auto t0 = std::chrono::steady_clock::now();
-      Check(RunCdxNumericSeeks(byCode, numericKeys) == seeks, "every cdx numeric seek finds its key");
-      const double t = Seconds(t0);
-      std::printf("cdx numeric seeks       %.0f per second (%d in %.2f s)\n", seeks / t, seeks, t);
-    }
-    if (Wants(phases, "cdxcharseek")) {
-      const auto t0 = std::chrono::steady_clock::now();
-      Check(RunCdxCharacterSeeks(byName, characterKeys) == seeks, "every cdx character seek finds its key");
-      const double t = Seconds(t0);
-      std::printf("cdx character seeks     %.0f per second (%d in %.2f s)\n", seeks / t, seeks, t);
-    }
-    if (Wants(phases, "cdxordered")) {
-      const auto t0 = std::chrono::steady_clock::now();
-      Check(RunCdxOrderedWalk(table, byCode, fields) == records, "the cdx ordered walk sees every record");
-      const double t = Seconds(t0);
-      std::printf("cdx ordered walk (shared) %.0f records per second (%.2f s)\n", records / t, t);
-    }
+    if (Wants(phases, "cdxnumseek"))
+      TimeSeeks("cdx numeric seeks       ", seeks, "every cdx numeric seek finds its key",
+               [&] { return RunCdxNumericSeeks(byCode, numericKeys); });
+    if (Wants(phases, "cdxcharseek"))
+      TimeSeeks("cdx character seeks     ", seeks, "every cdx character seek finds its key",
+               [&] { return RunCdxCharacterSeeks(byName, characterKeys); });
+    if (Wants(phases, "cdxordered"))
+      TimeWalk("cdx ordered walk (shared) ", records, "the cdx ordered walk sees every record",
+               [&] { return RunCdxOrderedWalk(table, byCode, fields); });
     XbeCloseTable(table);
   }
   if (Wants(phases, "exclusive")) {
     const XBEHANDLE table = OpenTable(conn, dir, XBE_EXCLUSIVE);
     std::uint16_t fields = 0;
     Check(XbeGetNumFields(table, &fields) == 0, "field count");
-    const auto t0 = std::chrono::steady_clock::now();
-    Check(RunNaturalWalk(table, fields) == records, "the exclusive walk sees every record");
-    const double t = Seconds(t0);
-    std::printf("natural walk (exclusive) %.0f records per second (%.2f s)\n", records / t, t);
+    TimeWalk("natural walk (exclusive) ", records, "the exclusive walk sees every record",
+             [&] { return RunNaturalWalk(table, fields); });
     XbeCloseTable(table);
   }
   std::printf("memory                  peak %ld kB resident; %ld kB more than before the table was opened\n",
