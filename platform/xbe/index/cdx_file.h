@@ -76,7 +76,8 @@ class CdxTag : public Order {
   bool FindPath(const KeyEntry& entry, Path* path);
   std::uint32_t HeaderOffset() const { return headerOffset_; }
   std::uint64_t MaxEntries() const;
-  // Keeps the node cache small between operations (memory stays flat on long walks).
+  // Keeps the decoded nodes of changes few between operations (memory stays flat over many
+  // changes and checks; searches and walks read nodes in place and decode none).
   void TrimCache() {
     if (dirty_.empty() && cache_.size() > kCacheLimit) cache_.clear();
   }
@@ -101,11 +102,12 @@ class CdxTag : public Order {
   std::vector<unsigned char> headerRaw_;
   OrderInfo info_;
   char pad_ = ' ';
-  std::map<std::uint32_t, cdx::Node> cache_;
+  std::map<std::uint32_t, cdx::Node> cache_;  // decoded nodes, for changes and checks
   std::map<std::uint32_t, bool> dirty_;
   std::vector<std::uint32_t> pendingFree_;  // nodes freed by the change in progress
   std::uint64_t countGeneration_ = ~0ull;
   std::uint64_t count_ = 0;
+  // Bound with the search in the leaf left to `scanLeaf(leaf view)`, which returns its index.
   template <class AtOrAfter, class ScanLeaf>
   bool Descend(const AtOrAfter& atOrAfter, const ScanLeaf& scanLeaf, Path* path);
   cdx::LeafReader leaf_;  // the keys of the leaf last read, decoded as far as needed
