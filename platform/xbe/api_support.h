@@ -7,6 +7,7 @@
 #include <new>
 #include <string_view>
 
+#include "platform/xbe/call_scope.h"
 #include "platform/xbe/errors.h"
 #include "platform/xbe/expr/errors.h"
 #include "platform/xbe/index/index_error.h"
@@ -31,6 +32,7 @@ template <class Body>
 XBERESULT Guarded(Body&& body) noexcept {
   try {
     std::lock_guard<EngineLock> lock(EngineMutex());
+    const CallScope call;  // released before the engine lock
     body();
     return kOk;
   } catch (const Error& e) {

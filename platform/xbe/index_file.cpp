@@ -105,7 +105,10 @@ IndexFile::IndexFile(Table& table, std::string windowsPath, std::string hostPath
       hostPath_(std::move(hostPath)),
       binding_(table.Fields(), TableAlias(table)) {}
 
-IndexFile::~IndexFile() { table_.RemoveHook(this); }
+IndexFile::~IndexFile() {
+  CallScope::Forget(this);
+  table_.RemoveHook(this);
+}
 
 std::string IndexFile::ResolvePath(const Table& table, std::string_view windowsPath, std::string* withExtension) {
   std::string path(windowsPath);
@@ -125,6 +128,18 @@ std::shared_ptr<IndexFile> IndexFile::Open(Table& table, std::string_view window
   std::shared_ptr<IndexFile> f(new IndexFile(table, path, host));
   f->inUseMark_ = MarkIndexFileOpen(host, path);
   f->file_ = index::OpenHostFile(host, table.Writable());
+  // Its pages are read under the shared index-update lock from the first one on.
+  if (!table.Exclusive()) {
+    if (!f->lock_.Open(host, table.Writable(), path))
+      Fail(kIoError, "The index file " + path + " cannot be opened" + (table.Writable() ? " for writing." : "."));
+    f->TakeReadLock();
+  }
+  struct OpenRead {
+    IndexFile& f;
+    ~OpenRead() {
+      if (!f.callScoped_) f.ReleaseReadLock();
+    }
+  } openRead{*f};
   if (cdx) {
     RecordBinding& catalog = f->binding_;
     auto journal = std::make_unique<ChangeJournal>(f->file_);
@@ -145,8 +160,6 @@ std::shared_ptr<IndexFile> IndexFile::Open(Table& table, std::string_view window
     f->tags_.push_back(Tag{f->ntx_.get(), nullptr});
   }
   f->Bind();
-  if (table.Writable() && !table.Exclusive() && !f->lock_.Open(host, true, path))
-    Fail(kIoError, "The index file " + path + " cannot be opened for writing.");
   f->ReadStamp(f->stamp_);
   table.AddHook(f.get());
   return f;
@@ -178,23 +191,20 @@ std::string IndexFile::FileName() const { return rtl::ExtractFileName(windowsPat
 
 void IndexFile::ReadStamp(std::string& stamp) {
   constexpr std::size_t kHead = 12;
-  stamp.resize(sizeof(index::FileMark) + kHead * (1 + (cdx_ ? tags_.size() : 0)));  // keeps its room
-  char* at = stamp.data();
-  // The modification time catches what size and header cannot: another program rewriting the
-  // file in place to the same size, root and version (a rebuild), which cached pages would hide.
-  const index::FileMark mark = file_->Mark();
-  std::memcpy(at, &mark, sizeof mark);
-  at += sizeof mark;
-  file_->Read(0, at, kHead);
-  if (cdx_)
-    for (const Tag& t : tags_) {
-      at += kHead;
-      file_->Read(static_cast<index::CdxTag*>(t.order)->HeaderOffset(), at, kHead);
-    }
+  stamp.resize(kHead);  // keeps its room
+  file_->Read(0, stamp.data(), kHead);
 }
 
 void IndexFile::Refresh() {
   if (table_.Exclusive()) return;
+  // Outside a call of the C interface (the engine's own C++ users) the lock covers the check.
+  struct Release {
+    IndexFile& f;
+    bool on;
+    ~Release() {
+      if (on) f.ReleaseReadLock();
+    }
+  } release{*this, !TakeReadLock() && !lockHeld_};
   ReadStamp(now_);
   if (now_ == stamp_) return;
   if (cdx_) cdx_->Reload();
@@ -253,24 +263,82 @@ void UpdateUnique(IndexFile& file, IndexFile::Tag& tag, const std::optional<inde
 
 }  // namespace
 
-void IndexFile::TakeLock() {
-  if (!lock_.IsOpen() || lockHeld_) return;
+void IndexFile::WaitForLock(bool exclusive) {
   const ByteRange r = table_.Locks().IndexUpdate(cdx_ != nullptr);
-  // Other writers hold the lock for the few writes of one change: waiting a little is right.
-  for (int attempt = 0; !lock_.TryLock(r.start, r.length, true); ++attempt) {
+  // Other programs hold the lock for the few writes of one change, or the reads of one call:
+  // waiting a little is right.
+  for (int attempt = 0; !lock_.TryLock(r.start, r.length, exclusive); ++attempt) {
     if (attempt == kLockAttempts)
       Fail(kRecordLocked, "The index " + FileName() + " of table " + table_.DisplayName() +
                               " stays locked by another user.");
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
+}
+
+void IndexFile::TakeLock() {
+  if (!lock_.IsOpen() || lockHeld_ || !lock_.Writable()) return;
+  // A reader's lock is let go first, ours and those of this process's other handles of the
+  // file, so that two readers turning writers never wait for each other.
+  if (readLockHeld_) {
+    const ByteRange r = table_.Locks().IndexUpdate(cdx_ != nullptr);
+    lock_.Unlock(r.start, r.length);
+    readLockHeld_ = false;  // taken again when the change ends, while the call goes on
+  }
+  CallScope::ReleaseOthers(hostPath_, this);
+  WaitForLock(true);
   lockHeld_ = true;
 }
 
 void IndexFile::ReleaseLock() {
   if (!lockHeld_) return;
   const ByteRange r = table_.Locks().IndexUpdate(cdx_ != nullptr);
-  lock_.Unlock(r.start, r.length);
   lockHeld_ = false;
+  if (callScoped_) {
+    // The rest of the call reads on: the write lock turns into the reader's at once.
+    if (lock_.TryLock(r.start, r.length, false)) {
+      readLockHeld_ = true;
+      return;
+    }
+    callScoped_ = false;
+    CallScope::Forget(this);
+  }
+  lock_.Unlock(r.start, r.length);
+}
+
+bool IndexFile::TakeReadLock() {
+  if (!lock_.IsOpen()) return false;
+  if (lockHeld_ || readLockHeld_) return callScoped_;
+  WaitForLock(false);
+  readLockHeld_ = true;
+  if (CallScope::Active()) {
+    callScoped_ = true;
+    CallScope::Hold(this);
+  }
+  return callScoped_;
+}
+
+void IndexFile::ReleaseReadLock() {
+  if (callScoped_) {
+    callScoped_ = false;
+    CallScope::Forget(this);
+  }
+  if (!readLockHeld_) return;
+  readLockHeld_ = false;
+  if (lockHeld_) return;  // the write lock covers the byte now
+  const ByteRange r = table_.Locks().IndexUpdate(cdx_ != nullptr);
+  lock_.Unlock(r.start, r.length);
+}
+
+void IndexFile::ReleaseCallLock() noexcept {
+  callScoped_ = false;  // the scope has let go of this holder already
+  if (!readLockHeld_) return;
+  readLockHeld_ = false;
+  if (lockHeld_) return;
+  try {
+    const ByteRange r = table_.Locks().IndexUpdate(cdx_ != nullptr);
+    lock_.Unlock(r.start, r.length);
+  } catch (...) {  // an unlock that fails leaves nothing to mend; closing the file releases it
+  }
 }
 
 void IndexFile::Lock() {

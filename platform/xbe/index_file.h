@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/xbe/call_scope.h"
 #include "platform/xbe/expr_binding.h"
 #include "platform/xbe/index/block_file.h"
 #include "platform/xbe/index/cdx_file.h"
@@ -21,7 +22,7 @@ namespace xbe {
 class Table;
 class ChangeJournal;
 
-class IndexFile final : public RecordHook {
+class IndexFile final : public RecordHook, public CallLockHolder {
  public:
   struct Tag {
     index::Order* order = nullptr;
@@ -48,7 +49,9 @@ class IndexFile final : public RecordHook {
   std::vector<Tag>& Tags() { return tags_; }
   Table& OwnerTable() { return table_; }
 
-  // On a shared table: reloads when another program has written the file since.
+  // On a shared table: takes the shared index-update lock for the rest of the call (readers
+  // read pages only under it, as the other programs do) and reloads when the file's change
+  // counter says that another program has written it since.
   void Refresh();
   // Grows with every change of the file's orders (ours or, seen by Refresh, another's).
   std::uint64_t ChangeCount() const { return changes_; }
@@ -79,11 +82,19 @@ class IndexFile final : public RecordHook {
  private:
   IndexFile(Table& table, std::string windowsPath, std::string hostPath);
   void Bind();
-  // The file's size and header counters: they move with every change of the file.
+  // The file's header counters (NTX: version, root and free list; CDX: the file header's
+  // directory root, free list and change counter): every writer moves them with every change.
+  // Read under the index-update lock, they tell all; times and sizes are too coarse.
   void ReadStamp(std::string& stamp);
-  // The index-update lock (not on exclusive or read-only tables).
+  // The index-update lock for a change (not on exclusive or read-only tables).
   void TakeLock();
   void ReleaseLock();
+  // The shared index-update lock of a reader; true when it is held to the end of the call.
+  bool TakeReadLock();
+  void ReleaseReadLock();
+  void ReleaseCallLock() noexcept override;
+  const std::string& LockedFile() const override { return hostPath_; }
+  void WaitForLock(bool exclusive);
 
   Table& table_;
   std::string windowsPath_;
@@ -91,7 +102,9 @@ class IndexFile final : public RecordHook {
   std::shared_ptr<index::BlockFile> file_;
   ChangeJournal* journal_ = nullptr;  // owned by the format code
   RawFile lock_;                      // holds the index-update lock
-  bool lockHeld_ = false;
+  bool lockHeld_ = false;             // for writing
+  bool readLockHeld_ = false;         // for reading
+  bool callScoped_ = false;           // the read lock lasts to the end of the call
   RawFile inUseMark_;  // tells other programs (and deletions) that the file is open
   std::unique_ptr<index::NtxOrder> ntx_;
   std::unique_ptr<index::CdxFile> cdx_;

@@ -160,6 +160,8 @@ class Table {
   void Recall();
   // Discards the pending changes; false when nothing was pending.
   bool Cancel();
+  // A pending change whose write failed when the table closes: cancelled, never written later.
+  void DropFailedPending() noexcept;
 
   // Character data between the table's code page and the program's (1252).
   std::string ToAnsi(std::string_view s) const;

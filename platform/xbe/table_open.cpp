@@ -85,7 +85,16 @@ void Table::Close() {
       t.dbf_.Close();
     }
   } release{*this};
-  if (pending_ != Pending::kNone) FlushPending();
+  if (pending_ != Pending::kNone) {
+    try {
+      FlushPending();
+    } catch (...) {
+      // A record reaches the table with all its keys or not at all: what could not be written
+      // goes as a cancel would take it back, and the write's error is the close's.
+      DropFailedPending();
+      throw;
+    }
+  }
   if (modified_ && writable_) {
     // Keep the last-update date as other programs do: once, when the table is closed.
     StampToday(header_);

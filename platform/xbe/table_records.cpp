@@ -448,6 +448,26 @@ bool Table::Cancel() {
   return true;
 }
 
+void Table::DropFailedPending() noexcept {
+  const bool append = pending_ == Pending::kAppend;
+  const std::uint32_t recno = cursor_.recno;
+  try {
+    Cancel();
+    return;
+  } catch (...) {
+  }
+  if (!append) return;
+  // Its keys cannot be written either (the orders refused the record's): the reserved record
+  // stays blank and deleted, out of every view, rather than a blank record no order lists.
+  try {
+    std::string image = NullRecord();
+    image[0] = '*';
+    readAhead_.Drop();
+    dbf_.WriteAt(RecordOffset(recno), image.data(), image.size());
+  } catch (...) {
+  }
+}
+
 void Table::ReleaseAppendLock(std::uint32_t recno) {
   if (appendLock_ != recno || recno == 0) return;
   if (!fileLocked_ && !lockedRecords_.count(recno)) {

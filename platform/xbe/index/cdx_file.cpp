@@ -16,6 +16,18 @@ using cdx::kNone;
 using cdx::Node;
 
 namespace {
+
+std::uint32_t GetBigEndian32(const unsigned char* p) {
+  return (static_cast<std::uint32_t>(p[0]) << 24) | (static_cast<std::uint32_t>(p[1]) << 16) |
+         (static_cast<std::uint32_t>(p[2]) << 8) | static_cast<std::uint32_t>(p[3]);
+}
+
+void PutBigEndian32(unsigned char* p, std::uint32_t v) {
+  p[0] = static_cast<unsigned char>(v >> 24);
+  p[1] = static_cast<unsigned char>(v >> 16);
+  p[2] = static_cast<unsigned char>(v >> 8);
+  p[3] = static_cast<unsigned char>(v);
+}
 constexpr std::size_t kMaxTreeDepth = 32;
 constexpr std::size_t kTagNameLength = 10;
 
@@ -289,7 +301,9 @@ void CdxTag::Commit() {
   header_.version += 1;
   if (directory_) header_.freeList = file_.FreeListHead();
   cdx::EncodeTagHeader(header_, headerRaw_.data());
+  if (directory_) file_.StampHeader(headerRaw_.data());
   file_.Write(headerOffset_, headerRaw_.data(), cdx::kHeaderSize);
+  if (!directory_) file_.NoteChange();
   ++file_.generation;
   if (cache_.size() > kCacheLimit) cache_.clear();
 }
@@ -563,7 +577,9 @@ void CdxTag::WriteTree(std::vector<KeyEntry> entries) {
   header_.version += 1;
   if (directory_) header_.freeList = file_.FreeListHead();
   cdx::EncodeTagHeader(header_, headerRaw_.data());
+  if (directory_) file_.StampHeader(headerRaw_.data());
   file_.Write(headerOffset_, headerRaw_.data(), cdx::kHeaderSize);
+  if (!directory_) file_.NoteChange();
   ++file_.generation;
 }
 
@@ -764,6 +780,7 @@ std::unique_ptr<CdxFile> CdxFile::Open(std::unique_ptr<BlockFile> file, KeyTypeO
     throw IndexError(IndexErrorKind::kUnsupported, "Index " + f->file_->Name() + " is not a compact compound index");
   f->freeList_ = f->directory_->header_.freeList;
   if (f->freeList_ != 0 && !ValidNode(f->freeList_, f->size_)) f->freeList_ = 0;
+  f->ReadCounter();
   f->LoadTags(keyTypeOf);
   return f;
 }
@@ -788,6 +805,14 @@ void CdxFile::LoadTags(const KeyTypeOf& keyTypeOf) {
 }
 
 std::unique_ptr<CdxFile> CdxFile::Create(std::unique_ptr<BlockFile> file) {
+  // A file written anew over an old one goes on counting its changes, so that the programs
+  // that kept its nodes see a change even when it comes out the same size.
+  std::uint32_t counter = 0;
+  if (file->Size() >= 12) {
+    unsigned char old[4];
+    file->Read(8, old, 4);
+    counter = GetBigEndian32(old) + 1;
+  }
   file->Truncate(0);
   std::vector<unsigned char> header(cdx::kHeaderSize, 0);
   cdx::TagHeader h;
@@ -795,6 +820,7 @@ std::unique_ptr<CdxFile> CdxFile::Create(std::unique_ptr<BlockFile> file) {
   h.keyLength = kTagNameLength;
   h.options = cdx::kCompact | cdx::kCompound | cdx::kDirectory;
   cdx::EncodeTagHeader(h, header.data());
+  PutBigEndian32(header.data() + 8, counter);
   file->Write(0, header.data(), header.size());
   Node root;
   root.offset = cdx::kHeaderSize;
@@ -917,6 +943,24 @@ void CdxFile::FreeNode(std::uint32_t offset) {
   WriteFreeList();
 }
 
+void CdxFile::ReadCounter() {
+  unsigned char raw[4];
+  file_->Read(8, raw, 4);
+  counter_ = GetBigEndian32(raw);
+}
+
+void CdxFile::StampHeader(unsigned char* header) {
+  ++counter_;
+  std::memcpy(header + 4, &freeList_, 4);
+  PutBigEndian32(header + 8, counter_);
+}
+
+void CdxFile::NoteChange() {
+  unsigned char head[12];
+  StampHeader(head);
+  Write(4, head + 4, 8);
+}
+
 void CdxFile::WriteFreeList() {
   unsigned char raw[4];
   std::memcpy(raw, &freeList_, 4);
@@ -940,6 +984,7 @@ void CdxFile::Reload() {
   SizeCache();
   directory_->ReadHeader();
   freeList_ = directory_->header_.freeList;
+  ReadCounter();
   for (CdxTag* t : tagList_) t->ReadHeader();
 }
 

@@ -149,6 +149,12 @@ class CdxFile {
   void FreeNode(std::uint32_t offset);
   void WriteFreeList();
   std::uint32_t FreeListHead() const { return freeList_; }
+  // Ends a change of the file as every writer of the format does: the file header's free-node
+  // field and its change counter (big-endian, at offset 8) plus 1, which other programs read
+  // under their locks to know that their cached nodes are old.
+  void NoteChange();
+  // The same two fields put into a file header about to be written whole.
+  void StampHeader(unsigned char* header);
   std::uint64_t generation = 0;
   std::uint64_t slotsChanged = 0;  // counts every change of which nodes the cache holds, or of their bytes
 
@@ -162,7 +168,9 @@ class CdxFile {
   std::vector<std::unique_ptr<CdxTag>> tags_;
   std::vector<CdxTag*> tagList_;
   std::uint32_t freeList_ = 0;
+  std::uint32_t counter_ = 0;  // the file header's change counter as last read or written
   bool freeDirty_ = false;
+  void ReadCounter();
   void SizeCache();
   PageCache pages_{cdx::kNodeSize, kPageCacheBytes};
   std::uint64_t cacheSizedFor_ = 0;

@@ -289,7 +289,7 @@ std::unique_ptr<NtxOrder> NtxOrder::Create(std::unique_ptr<BlockFile> file, std:
   std::unique_ptr<NtxOrder> o(new NtxOrder(std::move(file), std::move(name)));
   Header& h = o->header_;
   h.signature = d.forExpression.empty() ? 6 : 7;
-  h.version = 0;
+  h.version = d.priorVersion;
   h.keySize = static_cast<std::uint16_t>(d.keyLength);
   h.itemSize = static_cast<std::uint16_t>(d.keyLength + 8);
   h.keyDecimals = static_cast<std::uint16_t>(d.keyDecimals);

@@ -24,6 +24,9 @@ struct NtxDefinition {
   bool descending = false;
   int keyLength = 0;
   int keyDecimals = 0;
+  // The change counter of the file this one is written over, so that it goes on counting:
+  // programs that kept its pages see a change even when the new file comes out the same.
+  std::uint16_t priorVersion = 0;
 };
 
 class NtxOrder : public Order {

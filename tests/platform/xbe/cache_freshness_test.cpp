@@ -191,8 +191,8 @@ TEST_P(OrderFreshness, AnIndexRebuiltInPlaceByAnotherProcessIsReadAgain) {
   XBE_OK(XbeCloseTable(t));
 }
 
-// The same number of keys rebuilt: size, root and header come out as before, and only the
-// file's modification time tells our cached pages that they are old.
+// The same number of keys rebuilt: size, root and pages come out as before, and only the
+// file's change counter, which the rewrite continues, tells our cached pages that they are old.
 TEST_P(OrderFreshness, AnIndexRebuiltToTheSameSizeIsReadAgain) {
   XBEHANDLE t = Open();
   const XBEHANDLE order = OpenIndex(t, Path(format_.file));
