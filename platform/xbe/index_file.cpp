@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <thread>
 
 #include "platform/rtl/paths.h"
@@ -13,6 +14,7 @@
 #include "platform/xbe/table_files.h"
 #include "platform/xbe/table_filters.h"
 #include "platform/xbe/transaction_journal.h"
+#include "platform/xbe/write_intent.h"
 
 namespace xbe {
 
@@ -64,6 +66,11 @@ class ChangeJournal final : public index::BlockFile {
   void FailWriteAfter(std::optional<std::size_t> writes) { failAfter_ = writes; }
   // A transaction's watcher (none: null).
   void Watch(WriteWatcher* watcher) { watcher_ = watcher; }
+  // Told when a change is about to write more than one page (the write intent notes it).
+  void OnStructuralChange(std::function<void()> notify) { structural_ = std::move(notify); }
+  void BeforeStructuralChange() override {
+    if (structural_) structural_();
+  }
 
  private:
   void Keep(std::uint64_t offset, std::uint64_t n) {
@@ -78,6 +85,7 @@ class ChangeJournal final : public index::BlockFile {
   std::vector<std::pair<std::uint64_t, std::string>> saved_;
   std::optional<std::size_t> failAfter_;
   WriteWatcher* watcher_ = nullptr;
+  std::function<void()> structural_;
 };
 
 namespace {
@@ -160,6 +168,8 @@ std::shared_ptr<IndexFile> IndexFile::Open(Table& table, std::string_view window
     f->tags_.push_back(Tag{f->ntx_.get(), nullptr});
   }
   f->Bind();
+  f->NoteStructuralChanges();
+  f->RecoverInterruptedWrites();
   f->ReadStamp(f->stamp_);
   table.AddHook(f.get());
   return f;
@@ -352,13 +362,42 @@ void IndexFile::Lock() {
   journal_->Begin();
 }
 
+void IndexFile::Announce(RecordChange, const RecordView* before, const RecordView* after, IntentEntry& entry) {
+  IntentFile& file = entry.files.emplace_back();
+  file.hostPath = hostPath_;
+  if (!after) return;
+  announced_.resize(tags_.size());
+  for (std::size_t i = 0; i < tags_.size(); ++i) {
+    Tag& t = tags_[i];
+    announced_[i] = {before ? EntryOf(t, *before) : std::nullopt, EntryOf(t, *after)};
+    const auto& [b, a] = announced_[i];
+    if (b && a && *b == *a) continue;  // this order does not change
+    IntentKey& key = file.keys.emplace_back();
+    key.order = t.order->Info().name;
+    if (b) key.before = b->key;
+    if (a) key.after = a->key;
+  }
+  planned_ = true;
+}
+
+void IndexFile::NoteStructuralChanges() {
+  journal_->OnStructuralChange([this] {
+    if (structuralNote_) structuralNote_();
+    else if (WriteIntent* w = table_.IntentInFlight()) w->MarkStructural(hostPath_);
+  });
+}
+
 void IndexFile::ApplyChange(RecordChange, const RecordView* before, const RecordView& after) {
-  for (Tag& t : tags_) {
-    const std::optional<index::KeyEntry> b = before ? EntryOf(t, *before) : std::nullopt;
-    const std::optional<index::KeyEntry> a = EntryOf(t, after);
+  for (std::size_t i = 0; i < tags_.size(); ++i) {
+    Tag& t = tags_[i];
+    // The entries announced for the write intent, when they were.
+    const std::optional<index::KeyEntry> b =
+        planned_ ? announced_[i].first : before ? EntryOf(t, *before) : std::nullopt;
+    const std::optional<index::KeyEntry> a = planned_ ? announced_[i].second : EntryOf(t, after);
     if (t.order->Info().unique) UpdateUnique(*this, t, b, a);
     else t.bound->Update(b, a);
   }
+  planned_ = false;
   ReadStamp(stamp_);
   ++changes_;
 }
@@ -372,6 +411,7 @@ void IndexFile::Undo() {
 }
 
 void IndexFile::Unlock() {
+  planned_ = false;
   journal_->Commit();
   ReleaseLock();
 }

@@ -3,6 +3,7 @@
 // when another program has changed the file.
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -21,6 +22,7 @@ namespace xbe {
 
 class Table;
 class ChangeJournal;
+struct IntentFile;
 
 class IndexFile final : public RecordHook, public CallLockHolder {
  public:
@@ -70,6 +72,7 @@ class IndexFile final : public RecordHook, public CallLockHolder {
   // it fails halfway, or the change fails after it, the file is written back as it was.
   void BeforeChange(RecordChange, const RecordView*, const RecordView&) override {}
   void Lock() override;
+  void Announce(RecordChange change, const RecordView* before, const RecordView* after, IntentEntry& entry) override;
   void ApplyChange(RecordChange change, const RecordView* before, const RecordView& after) override;
   void Undo() override;
   void Unlock() override;
@@ -95,6 +98,12 @@ class IndexFile final : public RecordHook, public CallLockHolder {
   void ReleaseCallLock() noexcept override;
   const std::string& LockedFile() const override { return hostPath_; }
   void WaitForLock(bool exclusive);
+  // A change of more than one page is noted in the write intent in flight (index_recovery.cpp).
+  void NoteStructuralChanges();
+  // Makes right what a process that died inside a record change left in this file: the keys of
+  // that record, or every order when a change of several pages was cut (index_recovery.cpp).
+  void RecoverInterruptedWrites();
+  void RepairKeys(const IntentFile& file, std::uint32_t recno);
 
   Table& table_;
   std::string windowsPath_;
@@ -113,6 +122,10 @@ class IndexFile final : public RecordHook, public CallLockHolder {
   std::string stamp_;
   std::string now_;  // the stamp read at the last check
   std::uint64_t changes_ = 0;
+  // The entries (before, after) of each tag that Announce computed for the next ApplyChange.
+  std::vector<std::pair<std::optional<index::KeyEntry>, std::optional<index::KeyEntry>>> announced_;
+  bool planned_ = false;
+  std::function<void()> structuralNote_;  // during recovery: the dead journal's mark
 };
 
 }  // namespace xbe

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include "platform/xbe/errors.h"
+#include "platform/xbe/index/block_file.h"
 
 namespace xbe {
 
@@ -98,6 +99,7 @@ void RawFile::ReadExact(std::uint64_t offset, void* data, std::size_t size) cons
 void RawFile::WriteAt(std::uint64_t offset, const void* data, std::size_t size) {
   if (!writable_) Fail(kReadOnly, "The file " + displayName_ + " is open read-only.");
   if (watcher_) watcher_->BeforeWrite(offset, size);
+  index::ProbeWrite();
   std::size_t done = 0;
   const auto* p = static_cast<const char*>(data);
   while (done < size) {
@@ -112,6 +114,7 @@ void RawFile::WriteAt(std::uint64_t offset, const void* data, std::size_t size) 
 
 void RawFile::Truncate(std::uint64_t size) {
   if (watcher_) watcher_->BeforeTruncate(size);
+  index::ProbeWrite();
   if (::ftruncate(fd_, static_cast<off_t>(size)) != 0) IoFailure(displayName_, "truncate", errno);
 }
 

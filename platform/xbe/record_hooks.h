@@ -1,7 +1,7 @@
 // Observers of record changes: open index orders register here to keep their keys current.
 // Every append, write, delete and recall of a table handle calls BeforeChange (which may refuse
 // the change by raising xbe::Error, a unique key for instance), then Lock on every hook, then
-// ApplyChange with the stored image before the change (none for an append) and the new one,
+// Announce (the write intent's entry), then ApplyChange with the stored image before the change (none for an append) and the new one,
 // and only then writes the record. When a hook's Lock or ApplyChange raises, or the record
 // cannot be written, the hooks that applied the change (the failing one too) are told to Undo
 // it, so that the table and the hooks' files stay as they were. Unlock ends every change.
@@ -11,6 +11,7 @@
 namespace xbe {
 
 class TableJournal;
+struct IntentEntry;
 
 enum class RecordChange { kAppend, kWrite, kDelete, kRecall };
 
@@ -19,6 +20,10 @@ class RecordHook {
   virtual ~RecordHook() = default;
   virtual void BeforeChange(RecordChange change, const RecordView* before, const RecordView& after) = 0;
   virtual void Lock() {}
+  // After Lock, before anything is written: what ApplyChange will do to this hook's files, for
+  // the table's write intent (write_intent.h). Without `after` (an append reserving its record)
+  // only the files are named.
+  virtual void Announce(RecordChange, const RecordView* /*before*/, const RecordView* /*after*/, IntentEntry&) {}
   virtual void ApplyChange(RecordChange change, const RecordView* before, const RecordView& after) = 0;
   virtual void Undo() {}
   virtual void Unlock() {}

@@ -32,6 +32,8 @@ namespace xbe {
 
 class TableJournal;
 class Transaction;
+class WriteIntent;
+class DeadIntent;
 
 // Open options (XbeOpenTable) and the bits reported by XbeGetTableOpenOptions.
 constexpr std::uint32_t kOpenExclusive = 1;
@@ -186,6 +188,16 @@ class Table {
   // After a rollback the table reads its files afresh; pending changes are dropped.
   void EndTransaction(bool rolledBack);
 
+  // The write intent (write_intent.h, table_write_intent.cpp): the handle's journal while a
+  // change is in flight (null otherwise).
+  WriteIntent* IntentInFlight() const;
+  // A dead process's append: its reserved record, still blank, is taken back when it is the
+  // last, else left blank and deleted; a reservation cut before the count was written is cut
+  // off. Nothing when that part is done already or the change was no append.
+  void RecoverInterruptedAppend(DeadIntent& dead);
+  // The record as the file holds it now (null when the table ends before it).
+  void WithStoredRecord(std::uint32_t recno, const std::function<void(const RecordView*)>& visit);
+
  private:
   enum class Pending { kNone, kEdit, kAppend };
   class ImageView;
@@ -227,6 +239,16 @@ class Table {
   // journal lies beside the table.
   void JoinTransaction();
   void LeaveTransactionOnClose();
+  // Records the write intent's entry of a change before anything is written: every hook names
+  // its files, with the keys it will move when `after` is given. Nothing is recorded when the
+  // handle keeps no journal (in a transaction, whose journal undoes everything, or where the
+  // folder takes none) or when the change moves no key and reserves no record.
+  void RecordIntent(std::uint32_t recno, RecordChange change, const RecordView* before, const RecordView* after);
+  // The change is complete: nothing in flight.
+  void IntentDone();
+  // The change was undone: nothing in flight but a pending append's reserved record.
+  void IntentUndone() noexcept;
+  void RecoverInterruptedWrites();
 
   TableNames names_;
   TableType type_ = TableType::kNtx;
@@ -277,6 +299,8 @@ class Table {
   TableJournal* journal_ = nullptr;  // set while the table has joined the transaction
   bool heldFileLock_ = false;        // the caller's own file lock, kept after the transaction
   bool modifiedAtJoin_ = false;
+  std::unique_ptr<WriteIntent> intent_;  // created at the first change
+  bool noIntent_ = false;                // the folder takes no journal
 };
 
 [[gnu::always_inline]] inline bool Table::QuickFieldText(std::uintptr_t ordinal, std::string_view* text) const {

@@ -8,6 +8,7 @@
 #include "platform/xbe/table.h"
 #include "platform/xbe/table_view.h"
 #include "platform/xbe/transaction_journal.h"
+#include "platform/xbe/write_intent.h"
 
 namespace xbe {
 
@@ -57,6 +58,8 @@ std::unique_ptr<Table> Table::Open(const OpenRequest& request) {
   if (t->writable_) RemoveRestructureLeftovers(t->names_);
 
   t->scheme_ = std::make_unique<LockScheme>(t->lockType_, t->type_);
+  // A process killed inside an append left its reserved record: settled before anyone reads.
+  if (t->writable_) t->RecoverInterruptedWrites();
   Table* self = t.get();
   t->natural_ = std::make_unique<NaturalOrder>([self] { return self->RecordCount(); },
                                                [self] { return self->KnownRecordCount(); });
@@ -80,6 +83,8 @@ void Table::Close() {
   struct Release {
     Table& t;
     ~Release() {
+      // Removed with nothing in flight; one left by a failed change stays for recovery.
+      t.intent_.reset();
       t.LeaveTransactionOnClose();
       t.memo_.reset();
       t.dbf_.Close();

@@ -7,46 +7,18 @@
 #include "platform/xbe/errors.h"
 #include "platform/xbe/field_codec.h"
 #include "platform/xbe/table.h"
+#include "platform/xbe/table_header_lock.h"
 #include "platform/xbe/transaction.h"
 #include "platform/xbe/table_view.h"
 
 namespace xbe {
 
-// Serialises header updates (record count, memo allocation) between writers of a shared
-// table. Header locks are held for a few writes only, so waiting a little is right.
-class Table::HeaderLock {
- public:
-  explicit HeaderLock(Table& t) : t_(t) {
-    if (t_.exclusive_) return;
-    const ByteRange r = t_.scheme_->Header();
-    for (int i = 0; i < 500; ++i) {
-      if (t_.dbf_.TryLock(r.start, r.length, true)) {
-        held_ = true;
-        return;
-      }
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    Fail(kRecordLocked, "The header of table " + t_.names_.windowsName + " stays locked by another user.");
-  }
-  ~HeaderLock() {
-    if (held_) {
-      const ByteRange r = t_.scheme_->Header();
-      t_.dbf_.Unlock(r.start, r.length);
-    }
-  }
-  HeaderLock(const HeaderLock&) = delete;
-  HeaderLock& operator=(const HeaderLock&) = delete;
-
- private:
-  Table& t_;
-  bool held_ = false;
-};
-
 // One record change through the hooks, all or nothing (record_hooks.h): the hooks' locks first,
 // then their changes, then the record; unless Done() is reached, what was applied is undone.
 class Table::ChangeBracket {
  public:
-  explicit ChangeBracket(const std::vector<RecordHook*>& hooks) {
+  // `table`'s write intent is settled when the change is undone in full.
+  ChangeBracket(Table& table, const std::vector<RecordHook*>& hooks) : table_(table) {
     try {
       for (RecordHook* h : hooks) {
         h->Lock();
@@ -58,13 +30,17 @@ class Table::ChangeBracket {
     }
   }
   ~ChangeBracket() {
-    if (!done_)
+    if (!done_) {
+      bool undone = true;
       for (auto it = applied_.rbegin(); it != applied_.rend(); ++it) {
         try {
           (*it)->Undo();
         } catch (...) {  // the change's own error is the one to report
+          undone = false;
         }
       }
+      if (undone) table_.IntentUndone();
+    }
     Release();
   }
   ChangeBracket(const ChangeBracket&) = delete;
@@ -88,6 +64,7 @@ class Table::ChangeBracket {
     }
     locked_.clear();
   }
+  Table& table_;
   std::vector<RecordHook*> locked_, applied_;
   bool done_ = false;
 };
@@ -282,6 +259,9 @@ void Table::Append() {
     if (lockRecord && !dbf_.TryLock(r.start, r.length, true))
       Fail(kRecordLocked, "The table " + names_.windowsName + " is locked by another user; no record can be appended.");
     try {
+      // The reserved record is in flight until it is written or cancelled: a process killed
+      // meanwhile leaves it to be taken back, or kept blank and deleted with its keys.
+      RecordIntent(recno, RecordChange::kAppend, nullptr, nullptr);
       if (IsXdt())
         for (const auto& f : header_.schema.fields)
           if (f.code == kAutoInc) {
@@ -295,6 +275,7 @@ void Table::Append() {
       dbf_.WriteAt(RecordOffset(recno), bytes.data(), bytes.size());
       WriteHeaderCount(recno);
     } catch (...) {
+      IntentDone();
       if (lockRecord) dbf_.Unlock(r.start, r.length);
       throw;
     }
@@ -348,7 +329,13 @@ void Table::Write() {
     ImageView proposed(*this, &pendingImage_, recno);
     for (RecordHook* h : hooks_) h->BeforeChange(change, beforeView, proposed);
   }
-  ChangeBracket bracket(hooks_);
+  ChangeBracket bracket(*this, hooks_);
+  {
+    // Before the memos and keys: the change is named in the write intent (the keys from the
+    // proposed image, pending memos showing through).
+    ImageView proposed(*this, &pendingImage_, recno);
+    RecordIntent(recno, change, beforeView, &proposed);
+  }
   std::string image = pendingImage_;
   // Memo writes are undone when the record is not written after all: a reused block run held
   // the stored record's memo. The header lock stays until then, so that no other writer's
@@ -377,6 +364,7 @@ void Table::Write() {
   readAhead_.Drop();
   dbf_.WriteAt(RecordOffset(recno), image.data(), image.size());
   bracket.Done();
+  IntentDone();
   if (memoUndo.memo) {
     memo_->KeepChanges();
     memoUndo.memo = nullptr;
@@ -426,6 +414,7 @@ bool Table::Cancel() {
         dbf_.Truncate(end);
         dbf_.WriteAt(end, "\x1A", 1);
         modified_ = modifiedBeforeAppend_;
+        IntentDone();
       } else {
         stays = true;
       }
@@ -435,12 +424,14 @@ bool Table::Cancel() {
       // like any other record (its place is ours: no header lock needed).
       std::string image = NullRecord();
       image[0] = '*';
-      ChangeBracket bracket(hooks_);
+      ChangeBracket bracket(*this, hooks_);
       ImageView view(*this, &image, recno);
+      RecordIntent(recno, RecordChange::kAppend, nullptr, &view);
       bracket.Apply(RecordChange::kAppend, nullptr, view);
       readAhead_.Drop();
       dbf_.WriteAt(RecordOffset(recno), image.data(), image.size());
       bracket.Done();
+      IntentDone();
     }
   } else {
     currentView_->Reset(&current_, cursor_.recno);

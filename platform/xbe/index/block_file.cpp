@@ -12,6 +12,8 @@ namespace xbe::index {
 
 namespace {
 
+void (*writeProbe)() = nullptr;
+
 [[noreturn]] void IoFail(const std::string& name, const std::string& what) {
   throw IndexError(IndexErrorKind::kIo, "Index file " + name + ": " + what + " (" + std::strerror(errno) + ")");
 }
@@ -36,6 +38,7 @@ class HostFile : public BlockFile {
 
   void Write(std::uint64_t offset, const void* data, std::size_t n) override {
     if (!writable_) throw IndexError(IndexErrorKind::kArgument, "Index file " + name_ + " is open read-only");
+    ProbeWrite();
     std::size_t done = 0;
     while (done < n) {
       const ssize_t r = ::pwrite(fd_, static_cast<const char*>(data) + done, n - done, static_cast<off_t>(offset + done));
@@ -61,6 +64,7 @@ class HostFile : public BlockFile {
   }
 
   void Truncate(std::uint64_t size) override {
+    ProbeWrite();
     if (::ftruncate(fd_, static_cast<off_t>(size)) != 0) IoFail(name_, "cannot change the size");
   }
 
@@ -99,6 +103,12 @@ class InMemoryFile : public BlockFile {
 };
 
 }  // namespace
+
+void SetWriteProbe(void (*probe)()) { writeProbe = probe; }
+
+void ProbeWrite() {
+  if (writeProbe) writeProbe();
+}
 
 std::unique_ptr<BlockFile> OpenHostFile(const std::string& hostPath, bool writable) {
   const int fd = ::open(hostPath.c_str(), (writable ? O_RDWR : O_RDONLY) | O_CLOEXEC);

@@ -27,7 +27,16 @@ class BlockFile {
   virtual bool Writable() const = 0;
   // For messages: the file's name.
   virtual const std::string& Name() const = 0;
+  // Told before the writes of a change that touches more than one page or node (splits,
+  // merges, branch keys, freed nodes): a process killed among them may leave other entries
+  // unreachable, which the engine's write intent then repairs by a rebuild.
+  virtual void BeforeStructuralChange() {}
 };
+
+// For tests: `probe` runs before every write and truncation of the engine's files (null: none),
+// so that a test can stop a process at any write.
+void SetWriteProbe(void (*probe)());
+void ProbeWrite();
 
 // A host file (a path already mapped to the host). Raises IndexError(kIo) when it cannot open.
 std::unique_ptr<BlockFile> OpenHostFile(const std::string& hostPath, bool writable);

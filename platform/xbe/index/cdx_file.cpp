@@ -289,6 +289,7 @@ bool CdxTag::FindPath(const KeyEntry& entry, Path* path) {
 
 void CdxTag::Commit() {
   unsigned char raw[kNodeSize];
+  if (dirty_.size() > 1 || !pendingFree_.empty()) file_.File().BeforeStructuralChange();
   for (const auto& [off, changed] : dirty_) {
     if (!changed) continue;
     if (!cdx::EncodeNode(cache_.at(off), header_.keyLength, pad_, raw)) Fail("a node does not fit (internal)");

@@ -265,6 +265,7 @@ void NtxOrder::FreePage(std::uint32_t offset) {
 
 void NtxOrder::Commit() {
   std::vector<unsigned char> raw(kPageSize);
+  if (dirty_.size() > 1) file_->BeforeStructuralChange();
   for (const auto& [offset, changed] : dirty_) {
     if (!changed) continue;
     if (cache_.at(offset).items.size() > header_.maxItems) Fail("a page overflows (its neighbours are damaged)");
