@@ -465,7 +465,10 @@ class TXbeDataSet : public db::TDataSet {
   void ClearKeyBuffer(db::Byte* buffer);
   void BeginKeyEdit(int number, bool clear);
   void EndKeyEdit(bool commit);
-  db::Byte* KeyBufferOf(int number) const { return keyBuffers_.at(static_cast<std::size_t>(number)).get(); }
+  // Raises the closed-dataset error when the buffers are not there.
+  db::Byte* KeyBufferOf(int number) const;
+  // The bounds being edited belong to the index they were edited for.
+  void ClearEditedRange();
   void BuildKeyFromBuffer(int number, bool partial, void* key, std::uint16_t& keyLength);
   // True when the active index has no segments or one of them is the field.
   bool IsActiveIndexField(db::TField* field);
