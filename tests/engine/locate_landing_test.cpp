@@ -78,7 +78,7 @@ TEST_F(Guests, ADateIsSearchedInTheEnginesDateFormat) {
     }
   };
   {
-    SCOPED_TRACE("the engine's own format, the host's day first");
+    SCOPED_TRACE("the format the engine has (its own in a fresh process), the host's day first");
     check();
   }
   TXbeSettings settings(nullptr);

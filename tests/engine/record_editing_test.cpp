@@ -406,9 +406,8 @@ TEST_F(PeopleTable, AnEditStartsFromTheRecordAsStored) {
     // Only the field changed here is ours; what they wrote stays.
     F("QTD")->SetAsInteger(77);
     table_->Post();
-    EXPECT_EQ(RecordsSeenBySecondProcess(dir_.str(), "people", XBE_NTX, "NOME").find("4::" + theirs + "\n") !=
-                  std::string::npos,
-              true);
+    const std::string seen = RecordsSeenBySecondProcess(dir_.str(), "people", XBE_NTX, "NOME");
+    EXPECT_NE(seen.find("\n4::" + theirs + "\n"), std::string::npos) << seen;
   }
 }
 

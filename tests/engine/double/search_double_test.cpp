@@ -17,7 +17,8 @@ class DoubleSearch : public ::testing::Test {
  protected:
   void SetUp() override {
     fake::Reset();
-    fake::E().fields = {{4, 40, 0, "NOMECONV"}, {2, 4, 0, "CODCONV"}, {1, 1, 0, "ATIVO"}, {3, 8, 0, "DTCAD"}, {14, 8, 0, "ALTERADO"}};
+    fake::E().fields = {{4, 40, 0, "NOMECONV"}, {2, 4, 0, "CODCONV"}, {1, 1, 0, "ATIVO"},
+                        {3, 8, 0, "DTCAD"},     {14, 8, 0, "ALTERADO"}};
     fake::E().bookmark = 77;
     table_ = std::make_unique<TXbeTable>(nullptr);
     table_->SetName("Busca");
