@@ -31,8 +31,7 @@ std::vector<std::string> SplitAtSemicolons(const std::string& text) {
   }
 }
 
-// Numbers go into an engine expression with the engine's decimal point, and dates in its date
-// format, whatever the host uses.
+// Numbers go into an engine expression with the engine's decimal point, whatever the host uses.
 class DecimalSeparatorDot {
  public:
   DecimalSeparatorDot() : saved_(db::HostDecimalSeparator) { db::HostDecimalSeparator = '.'; }
@@ -44,8 +43,8 @@ class DecimalSeparatorDot {
   char saved_;
 };
 
-// The date part as the engine reads dates, the time as the host writes it (hh:nn:ss, left
-// out at midnight).
+// Dates go in the engine's date format, whatever the host uses; the time of a timestamp as
+// the host writes it (hh:nn:ss, left out at midnight).
 std::string EngineTimestampText(db::TDateTime value) {
   std::string text = xbeset::EngineDateText(value);
   if (db::DateTimeToTimeMSecs(value) != 0) text += " " + db::TimeToStr(value);
