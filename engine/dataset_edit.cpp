@@ -17,6 +17,7 @@ constexpr std::uint32_t kUpdatesPermitted = 0x20;
 constexpr std::uint32_t kInsertsPermitted = 0x40;
 constexpr std::uint8_t kFieldUpdatePermitted = 2;
 constexpr std::uint8_t kFieldInsertPermitted = 4;
+constexpr XBERESULT kNoCurrentRecord = 5068;
 
 bool IsBlobType(std::uint16_t t) { return t >= 5 && t <= 8; }
 bool IsCharacterType(std::uint16_t t) { return t == 4 || t == 20; }
@@ -304,6 +305,10 @@ void TXbeDataSet::BeginEditRecord() {
     CheckXbeResult(this, r);
   }
   try {
+    // The engine keeps the current record's bytes as it last read them; another station may
+    // have written since, and the edit must start from what is stored.
+    const XBERESULT refreshed = XbeRefreshRecord(tableHandle_);
+    if (refreshed != kNoCurrentRecord) CheckXbeResult(this, refreshed);
     ReadVisibleRecord(buffer, recordSize_, db::GetMode::Current);
     if (!exclusive_ && mode == lmOptimistic) CheckXbeResult(this, XbeGetRecordCRC(tableHandle_, &savedRecordCRC_, 0));
   } catch (...) {

@@ -89,6 +89,8 @@ void TXbeDataSet::ActivateIndex() {
       CheckXbeResult(this, XbeGetIndexHandle(tableHandle_, dictionaryDefaultIndex_.c_str(), &handle));
       break;
   }
+  // A bound edited for the old order would cut the new one's keys wherever it falls.
+  if (handle != activeHandle_ && !keyBuffers_.empty()) ClearEditedRange();
   activeHandle_ = handle;
   SetBufferListSize(0);
   LayOutRecordBuffer();

@@ -58,6 +58,16 @@ bool TXbeDataSet::IsActiveIndexField(db::TField* field) {
   return !anySegment;
 }
 
+db::Byte* TXbeDataSet::KeyBufferOf(int number) const {
+  if (keyBuffers_.empty()) db::DatabaseError(db::kDataSetClosedText, this);
+  return keyBuffers_.at(static_cast<std::size_t>(number)).get();
+}
+
+void TXbeDataSet::ClearEditedRange() {
+  ClearKeyBuffer(KeyBufferOf(kRangeStartEdited));
+  ClearKeyBuffer(KeyBufferOf(kRangeEndEdited));
+}
+
 void TXbeDataSet::BeginKeyEdit(int number, bool clear) {
   if (activeHandle_ == tableHandle_) RaiseXbeError(this, "Index is not set.");
   CheckBrowseMode();

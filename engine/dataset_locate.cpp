@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "engine/xbedata.h"
+#include "engine/xbeset.h"
 #include "platform/db/datetime.h"
 #include "platform/rtl/strutils.h"
 
@@ -41,6 +42,14 @@ class DecimalSeparatorDot {
  private:
   char saved_;
 };
+
+// Dates go in the engine's date format, whatever the host uses; the time of a timestamp as
+// the host writes it (hh:nn:ss, left out at midnight).
+std::string EngineTimestampText(db::TDateTime value) {
+  std::string text = xbeset::EngineDateText(value);
+  if (db::DateTimeToTimeMSecs(value) != 0) text += " " + db::TimeToStr(value);
+  return text;
+}
 
 // Answers whether a filter of the kind asked for is set: 5037 none, 5005 one is.
 bool FilterPresent(const TXbeDataSet* dataSet, XBERESULT result) {
@@ -84,11 +93,11 @@ std::string TXbeDataSet::BuildFilterString(const std::vector<db::TField*>& field
     } else if (type == 1) {
       text += "(" + name + "=" + (field->AsBoolean() ? ".TRUE." : ".FALSE.") + ")";
     } else if (type == 3) {
-      text += "(" + name + "=ctod(\"" + field->AsString() + "\"))";
+      text += "(" + name + "=ctod(\"" + xbeset::EngineDateText(field->AsDateTime()) + "\"))";
     } else if (type == 13) {
       text += "(" + name + "=ctot(\"" + field->AsString() + "\"))";
     } else if (type == 14) {
-      text += "(" + name + "=ctots(\"" + field->AsString() + "\"))";
+      text += "(" + name + "=ctots(\"" + EngineTimestampText(field->AsDateTime()) + "\"))";
     } else if (IsCharacterType(type)) {
       std::string quoted;
       for (const char c : field->AsString()) quoted += c == '"' ? std::string("\"+ Chr(34) + \"") : std::string(1, c);
@@ -107,11 +116,31 @@ bool TXbeDataSet::ScanForExpression(const std::string& expression) {
   while (!atEnd) {
     std::uint16_t result = 0;
     CheckXbeResult(this, XbeEvalLogicalExpr(activeHandle_, expression.c_str(), &result));
-    if (result == 1) return true;
+    if (result == 1 && FilterEventAcceptsCurrent()) return true;
     CheckXbeResult(this, XbeSkip(activeHandle_, 1));
     CheckXbeResult(this, XbeAtEOF(tableHandle_, &atEnd));
   }
   return false;
+}
+
+bool TXbeDataSet::SeekNextAcceptedMatch(XBEHANDLE index, const void* key, std::uint16_t keyLength) {
+  // The keys from the first match to the last one all match; the filter event picks among them.
+  std::uint16_t hit = 0;
+  CheckXbeResult(this, XbeSeek(index, key, keyLength, XBE_RAW_KEY, XBE_HARD_SEEK | XBE_SEEK_LAST, &hit));
+  if (!hit) return false;
+  std::uint32_t last = 0;
+  CheckXbeResult(this, XbeGetRecordNum(tableHandle_, 2, &last));
+  CheckXbeResult(this, XbeSeek(index, key, keyLength, XBE_RAW_KEY, XBE_HARD_SEEK, &hit));
+  for (;;) {
+    std::uint32_t at = 0;
+    CheckXbeResult(this, XbeGetRecordNum(tableHandle_, 2, &at));
+    if (at == last) return false;
+    CheckXbeResult(this, XbeSkip(index, 1));
+    std::uint16_t atEnd = 0;
+    CheckXbeResult(this, XbeAtEOF(tableHandle_, &atEnd));
+    if (atEnd) return false;
+    if (FilterEventAcceptsCurrent()) return true;
+  }
 }
 
 bool TXbeDataSet::FindByValues(const std::string& keyFields, const db::Variant& keyValues,
@@ -190,6 +219,7 @@ bool TXbeDataSet::FindByValues(const std::string& keyFields, const db::Variant& 
       std::uint16_t hit = 0;
       CheckXbeResult(this, XbeSeek(index, key, keyLength, XBE_RAW_KEY, XBE_HARD_SEEK, &hit));
       found = hit != 0;
+      if (found && !FilterEventAcceptsCurrent()) found = SeekNextAcceptedMatch(index, key, keyLength);
     } else {
       const std::string expression = BuildFilterString(fields, options.caseInsensitive);
       std::uint16_t none = 0;
@@ -218,6 +248,10 @@ bool TXbeDataSet::FindByValues(const std::string& keyFields, const db::Variant& 
           CheckXbeResult(this, XbeGotoTop(activeHandle_));
           std::uint16_t atEnd = 0;
           CheckXbeResult(this, XbeAtEOF(tableHandle_, &atEnd));
+          while (!atEnd && !FilterEventAcceptsCurrent()) {
+            CheckXbeResult(this, XbeSkip(activeHandle_, 1));
+            CheckXbeResult(this, XbeAtEOF(tableHandle_, &atEnd));
+          }
           found = !atEnd;
         }
       } catch (...) {

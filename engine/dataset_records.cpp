@@ -171,40 +171,7 @@ db::GetResult TXbeDataSet::ReadVisibleRecord(db::TRecordBuffer buffer, std::uint
       continue;
     }
 
-    CheckXbeResult(this, XbeGetRecord(tableHandle_, buffer, length));
-    std::uint32_t bookmarkLength = static_cast<std::uint32_t>(BookmarkSize());
-    CheckXbeResult(this, XbeGetBookmark60(BookmarkHandle(), buffer + bookmarkOffset_, &bookmarkLength));
-    BookmarkSize() = static_cast<int>(bookmarkLength);
-
-    if (BlobFieldCount() > 0) {
-      for (std::uint16_t i = 1; i <= fieldCount; ++i) {
-        const TXbeFieldDef* def = xbeFieldDefs_->GetDef(i - 1);
-        if (!IsBlobType(def->EngineType)) continue;
-        std::uint16_t empty = 0;
-        CheckXbeResult(this, XbeIsEmpty(tableHandle_, XBE_FIELD_ORDINAL(i), &empty));
-        Store<std::int32_t>(buffer + def->Offset, empty ? 0 : -1);
-      }
-      if (ResetsBlobCaches()) ResetBlobCaches(buffer);
-    }
-
-    if (tableOptions_->XbeCharType() == OEM) {
-      for (std::uint16_t i = 1; i <= fieldCount; ++i) {
-        const TXbeFieldDef* def = xbeFieldDefs_->GetDef(i - 1);
-        if (def->EngineType != 4 && def->EngineType != 20) continue;
-        db::Byte* place = buffer + def->Offset;
-        const db::Byte after = place[def->Length];
-        std::uint32_t fieldLength = def->Length + 1;
-        try {
-          CheckXbeResult(this, XbeGetField(tableHandle_, XBE_FIELD_ORDINAL(i), place, &fieldLength, 0));
-        } catch (...) {
-          place[def->Length] = after;
-          throw;
-        }
-        place[def->Length] = after;
-      }
-    }
-
-    if (tableOptions_->XbeCalcFieldsBeforeFilter()) GetCalcFields(buffer);
+    LoadCurrentRecord(buffer, length, fieldCount);
     if (OnFilterRecord().Assigned() && Filtered()) {
       bool accept = true;
       TestFilterRecord(buffer, accept);
@@ -216,6 +183,64 @@ db::GetResult TXbeDataSet::ReadVisibleRecord(db::TRecordBuffer buffer, std::uint
     if (!tableOptions_->XbeCalcFieldsBeforeFilter()) GetCalcFields(buffer);
     return db::GetResult::Ok;
   }
+}
+
+void TXbeDataSet::LoadCurrentRecord(db::TRecordBuffer buffer, std::uint32_t length, std::uint16_t fieldCount) {
+  CheckXbeResult(this, XbeGetRecord(tableHandle_, buffer, length));
+  std::uint32_t bookmarkLength = static_cast<std::uint32_t>(BookmarkSize());
+  CheckXbeResult(this, XbeGetBookmark60(BookmarkHandle(), buffer + bookmarkOffset_, &bookmarkLength));
+  BookmarkSize() = static_cast<int>(bookmarkLength);
+
+  if (BlobFieldCount() > 0) {
+    for (std::uint16_t i = 1; i <= fieldCount; ++i) {
+      const TXbeFieldDef* def = xbeFieldDefs_->GetDef(i - 1);
+      if (!IsBlobType(def->EngineType)) continue;
+      std::uint16_t empty = 0;
+      CheckXbeResult(this, XbeIsEmpty(tableHandle_, XBE_FIELD_ORDINAL(i), &empty));
+      Store<std::int32_t>(buffer + def->Offset, empty ? 0 : -1);
+    }
+    if (ResetsBlobCaches()) ResetBlobCaches(buffer);
+  }
+
+  if (tableOptions_->XbeCharType() == OEM) {
+    for (std::uint16_t i = 1; i <= fieldCount; ++i) {
+      const TXbeFieldDef* def = xbeFieldDefs_->GetDef(i - 1);
+      if (def->EngineType != 4 && def->EngineType != 20) continue;
+      db::Byte* place = buffer + def->Offset;
+      const db::Byte after = place[def->Length];
+      std::uint32_t fieldLength = def->Length + 1;
+      try {
+        CheckXbeResult(this, XbeGetField(tableHandle_, XBE_FIELD_ORDINAL(i), place, &fieldLength, 0));
+      } catch (...) {
+        place[def->Length] = after;
+        throw;
+      }
+      place[def->Length] = after;
+    }
+  }
+
+  if (tableOptions_->XbeCalcFieldsBeforeFilter()) GetCalcFields(buffer);
+}
+
+bool TXbeDataSet::FilterEventAcceptsCurrent() {
+  if (!OnFilterRecord().Assigned() || !Filtered()) return true;
+  std::uint16_t fieldCount = 0;
+  CheckXbeResult(this, XbeGetNumFields(tableHandle_, &fieldCount));
+  // A locate keeps its values in the filter buffer while the handler looks at another one.
+  const db::TRecordBuffer searched = filterRecordBuffer_;
+  db::TRecordBuffer buffer = AllocateRecordBuffer();
+  bool accept = true;
+  try {
+    LoadCurrentRecord(buffer, recordBufferSize_, fieldCount);
+    TestFilterRecord(buffer, accept);
+  } catch (...) {
+    filterRecordBuffer_ = searched;
+    ReleaseRecordBuffer(buffer);
+    throw;
+  }
+  filterRecordBuffer_ = searched;
+  ReleaseRecordBuffer(buffer);
+  return accept;
 }
 
 void TXbeDataSet::TestFilterRecord(db::TRecordBuffer buffer, bool& accept) {

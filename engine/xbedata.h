@@ -446,6 +446,11 @@ class TXbeDataSet : public db::TDataSet {
   // Record buffers, the reading loop and field values.
   void LayOutRecordBuffer();
   db::GetResult ReadVisibleRecord(db::TRecordBuffer buffer, std::uint32_t length, db::GetMode mode);
+  // The engine's current record into a buffer as the reading loop delivers it, short of the
+  // filter event; the cursor does not move.
+  void LoadCurrentRecord(db::TRecordBuffer buffer, std::uint32_t length, std::uint16_t fieldCount);
+  // True when no filter event runs, or when it accepts the engine's current record.
+  bool FilterEventAcceptsCurrent();
   db::TRecordBuffer BufferForState();
   bool ConvertFieldValue(db::TField* field, db::TRecordBuffer buffer, void* target);
   bool IsRawValueBlank(const db::Byte* raw, std::uint32_t length, std::uint16_t type);
@@ -465,7 +470,10 @@ class TXbeDataSet : public db::TDataSet {
   void ClearKeyBuffer(db::Byte* buffer);
   void BeginKeyEdit(int number, bool clear);
   void EndKeyEdit(bool commit);
-  db::Byte* KeyBufferOf(int number) const { return keyBuffers_.at(static_cast<std::size_t>(number)).get(); }
+  // Raises the closed-dataset error when the buffers are not there.
+  db::Byte* KeyBufferOf(int number) const;
+  // The bounds being edited belong to the index they were edited for.
+  void ClearEditedRange();
   void BuildKeyFromBuffer(int number, bool partial, void* key, std::uint16_t& keyLength);
   // True when the active index has no segments or one of them is the field.
   bool IsActiveIndexField(db::TField* field);
@@ -488,12 +496,17 @@ class TXbeDataSet : public db::TDataSet {
   // An index that a seek may use without leaving out records (no bound, condition or
   // uniqueness hides any of them).
   bool IndexUsableForSeek(XBEHANDLE index);
-  // Positions the engine cursor on the first record holding the values; the cursor returns
-  // where it stood when there is none.
+  // Positions the engine cursor on the first record holding the values that the filter event
+  // accepts; the cursor returns where it stood when there is none.
   bool FindByValues(const std::string& keyFields, const db::Variant& keyValues, db::LocateOptions options);
   // The engine expression that compares the fields with their values in the filter buffer.
   std::string BuildFilterString(const std::vector<db::TField*>& fields, bool caseInsensitive);
+  // The first record from the top of the active order for which the expression is true and
+  // that the filter event accepts.
   bool ScanForExpression(const std::string& expression);
+  // After a seek that found a record the filter event rejects: the next record with the same
+  // key that it accepts, in the order's sequence.
+  bool SeekNextAcceptedMatch(XBEHANDLE index, const void* key, std::uint16_t keyLength);
   // Whether the locate fields (";"-separated) are exactly the leading fields of an index's
   // key-field list, in any order; `deepest` then gets the upper-cased name of the last of them.
   static bool MatchKeyPrefix(const std::string& keyFieldList, const std::string& locateFields, std::string& deepest);

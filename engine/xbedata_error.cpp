@@ -70,7 +70,7 @@ void CheckXbeResult(const TXbeDataSet* dataSet, XBERESULT result) {
   std::uint32_t code = 0;
   char buffer[kResultTextCapacity + 1];
   std::memset(buffer, 0, sizeof buffer);
-  std::uint16_t length = kResultTextCapacity;
+  std::uint16_t length = sizeof buffer;  // the terminating zero needs its place too
   XbeGetLastError(&code, buffer, &length);
   buffer[kResultTextCapacity] = 0;
   throw EXBEDatabaseError(dataSet, static_cast<std::int32_t>(code), std::string(buffer));

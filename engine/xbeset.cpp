@@ -106,9 +106,9 @@ TXbeSettings::TXbeSettings(classes::TComponent* owner) : classes::TComponent(own
     SetNumCachedTables(0);
     SetNumCachedCursors(25);
     std::string format = db::HostShortDateFormat;
-    if (XbeSetDateFormat(format.c_str()) != 0) {
+    if (xbeset::PassDateFormat(format) != 0) {
       format = kFallbackDateFormat;
-      Check(XbeSetDateFormat(format.c_str()));
+      Check(xbeset::PassDateFormat(format));
     }
     dateFormat_ = format.substr(0, 12);
     std::uint16_t decimals = 0;
@@ -135,7 +135,7 @@ TXbeSettings::~TXbeSettings() {
 
 void TXbeSettings::SetDateFormat(const std::string& value) {
   const std::string format = value.empty() ? std::string(kFallbackDateFormat) : value;
-  Check(XbeSetDateFormat(format.substr(0, 11).c_str()));
+  Check(xbeset::PassDateFormat(format.substr(0, 11)));
   dateFormat_ = format.substr(0, 12);
   if (!setHostDate_) return;
   std::string host = format;

@@ -7,6 +7,7 @@
 #include "platform/classes/component.h"
 #include "platform/classes/tset.h"
 #include "platform/rtl/exception.h"
+#include "platform/xbe/xbe.h"
 
 enum TXbeServerType { stXBE_REMOTE, stXBE_LOCAL, stXBE_XIS };
 using TXbeServerTypes = classes::TSet<TXbeServerType>;
@@ -33,6 +34,14 @@ extern std::function<void(const std::string&)> SettingsWarningHook;
 
 // The number of live settings components.
 unsigned SettingsInstanceCount();
+
+// Passes a date format to the engine and, when the engine takes it, keeps it as the format the
+// engine reads and writes date texts in (its own "MM/dd/ccyy" until then).
+XBERESULT PassDateFormat(const std::string& format);
+const std::string& EngineDateFormat();
+// A date as text in that format, as the engine's ctod() reads it: two-digit day and month, the
+// year in four digits or, for a year of two letters, two.
+std::string EngineDateText(double dateTime);
 
 }  // namespace xbeset
 

@@ -57,9 +57,6 @@ class PeopleSearch : public ::testing::Test {
     ASSERT_EQ(XbeCloseTable(t), 0u);
     XbeDisconnect(connection);
 
-    // Date texts reach the engine's expressions in the host's format, as the settings
-    // component arranges in a program.
-    ASSERT_EQ(XbeSetDateFormat(db::HostShortDateFormat.c_str()), 0u);
     table_ = enginetest::UpdaterTable(&form_, "Pessoas", dir_.str(), "people", false);
     // Orders open in file-name order: the conditional pativos comes before the plain peocod on
     // the same field, and a seek must pass it over.
@@ -67,8 +64,6 @@ class PeopleSearch : public ::testing::Test {
       table_->IndexFiles().Add(f);
     table_->Open();
   }
-
-  void TearDown() override { XbeSetDateFormat("MM/dd/ccyy"); }
 
   std::string OrderNamed(const std::string& file) {
     table_->IndexDefs().Update();

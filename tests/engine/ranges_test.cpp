@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "enginetest.h"
+#include "platform/db/dberrors.h"
 #include "platform/rtl/strutils.h"
 #include "testsupport.h"
 
@@ -119,6 +120,38 @@ TEST_F(PeopleRanges, AnUnchangedRangeIsNotAppliedAgainAndAnIndexChangeCancelsIt)
   table_->SetIndexName(OrderNamed("peoUNI"));
   table_->SetIndexName(OrderNamed("peoCOD"));
   EXPECT_EQ(Values("CODIGO"), all);
+}
+
+// The end bound edited for the first index must not close the range set on the second.
+TEST_F(PeopleRanges, BoundsEditedForAnotherIndexDoNotApply) {
+  table_->SetIndexName(OrderNamed("peoCOD"));
+  table_->EditRangeStart();
+  table_->FieldByName("CODIGO")->SetAsInteger(1000);
+  table_->EditRangeEnd();
+  table_->FieldByName("CODIGO")->SetAsInteger(500000);
+  table_->ApplyRange();
+  ASSERT_FALSE(table_->IsEmpty());
+
+  table_->SetIndexName(OrderNamed("peoUNI"));
+  std::vector<std::string> fromRecife;
+  for (const std::string& city : Values("CIDADE"))
+    if (city >= "RECIFE") fromRecife.push_back(city);
+  ASSERT_FALSE(fromRecife.empty());
+  table_->EditRangeStart();
+  table_->FieldByName("CIDADE")->SetAsString("RECIFE");
+  table_->ApplyRange();
+  EXPECT_EQ(Values("CIDADE"), fromRecife);
+  // Nothing edited for this index since the change: no range to apply.
+  table_->CancelRange();
+  table_->SetIndexName(OrderNamed("peoCOD"));
+  EXPECT_FALSE(table_->ApplyKeyRange());
+}
+
+TEST_F(PeopleRanges, RangesOfAClosedDataSetAreRefused) {
+  table_->Close();
+  const std::string closed = "Tabela: " + std::string(db::kDataSetClosedText);
+  EXPECT_EQ(MessageOf([&] { table_->ApplyKeyRange(); }), closed);
+  EXPECT_EQ(MessageOf([&] { table_->ResetKeyRange(); }), closed);
 }
 
 TEST_F(PeopleRanges, KeyEditingRefusals) {

@@ -383,6 +383,34 @@ TEST_F(PeopleTable, AnOptimisticPostFailsWhenAnotherProcessChangedTheRecord) {
             "");
 }
 
+// Another station writes after we read the record: the edit starts from what is stored.
+TEST_F(PeopleTable, AnEditStartsFromTheRecordAsStored) {
+  for (const TXbeRecordLockingModes mode : {lmPessimistic, lmOptimistic}) {
+    SCOPED_TRACE(mode == lmPessimistic ? "pessimistic" : "optimistic");
+    table_->Close();
+    table_->XbeTableOptions().SetXbeRecordLockingMode(mode);
+    table_->Open();
+    table_->SetRecNo(4);
+    const std::string theirs = mode == lmPessimistic ? "da outra" : "do outro";
+    ASSERT_NE(F("NOME")->AsString(), theirs);
+    ASSERT_EQ(InSecondProcess([&] {
+                PlainTable other(dir_.str(), "people", XBE_NTX);
+                const bool ok = XbeGotoRecord(other.table, 4) == 0 && XbeLockRecord(other.table, 4) == 0 &&
+                                XbeSetField(other.table, "NOME", theirs.c_str(), 8) == 0 &&
+                                XbeWriteRecord(other.table) == 0 && XbeUnlockRecord(other.table, 4) == 0;
+                return std::string(ok ? "" : "failed");
+              }),
+              "");
+    table_->Edit();
+    EXPECT_EQ(F("NOME")->AsString(), theirs);
+    // Only the field changed here is ours; what they wrote stays.
+    F("QTD")->SetAsInteger(77);
+    table_->Post();
+    const std::string seen = RecordsSeenBySecondProcess(dir_.str(), "people", XBE_NTX, "NOME");
+    EXPECT_NE(seen.find("\n4::" + theirs + "\n"), std::string::npos) << seen;
+  }
+}
+
 TEST_F(PeopleTable, TablePermissionsAreChecked) {
   table_->Close();
   table_->XbeTableOptions().SetXbeRightsCheck(true);

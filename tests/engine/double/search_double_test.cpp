@@ -2,6 +2,7 @@
 // value, how it meets filters already on the table, and what a failure leaves behind.
 #include <gtest/gtest.h>
 
+#include "engine/xbeset.h"
 #include "engine/xbetable.h"
 #include "fake_xbe.h"
 #include "platform/db/datetime.h"
@@ -16,7 +17,8 @@ class DoubleSearch : public ::testing::Test {
  protected:
   void SetUp() override {
     fake::Reset();
-    fake::E().fields = {{4, 40, 0, "NOMECONV"}, {2, 4, 0, "CODCONV"}, {1, 1, 0, "ATIVO"}, {3, 8, 0, "DTCAD"}};
+    fake::E().fields = {{4, 40, 0, "NOMECONV"}, {2, 4, 0, "CODCONV"}, {1, 1, 0, "ATIVO"},
+                        {3, 8, 0, "DTCAD"},     {14, 8, 0, "ALTERADO"}};
     fake::E().bookmark = 77;
     table_ = std::make_unique<TXbeTable>(nullptr);
     table_->SetName("Busca");
@@ -48,7 +50,6 @@ TEST_F(DoubleSearch, TheExpressionOfEachKindOfValue) {
       {"CODCONV", db::Variant::Null(), {}, "(empty(CODCONV))", "1"},
       {"NOMECONV", "", {}, "(empty(NOMECONV))", "1"},
       {"ATIVO", false, {}, "(ATIVO=.FALSE.)", "1"},
-      {"DTCAD", db::Variant::FromDateTime(db::EncodeDate(2024, 3, 15)), {}, "(DTCAD=ctod(\"15/03/2024\"))", "1"},
       {"NOMECONV;ATIVO", db::Variant::Array({"x", true}), {.partialKey = true},
        "(NOMECONV=\"x\") AND (ATIVO=.TRUE.)", "0"},
   };
@@ -60,6 +61,35 @@ TEST_F(DoubleSearch, TheExpressionOfEachKindOfValue) {
               (std::vector<std::string>{std::string("XbeSetExact22(") + c.exact + ")",
                                         std::string("XbeSetXOF('") + c.expression + "',2)", "XbeSetExact22(1)",
                                         "XbeClearXOF()", "XbeGotoBookmark(77)"}));
+  }
+}
+
+// Dates go in the format the engine was last given, whatever the host's; a timestamp's time
+// follows its date.
+TEST_F(DoubleSearch, DatesGoInTheEnginesDateFormat) {
+  const db::TDateTime day = db::EncodeDate(2024, 3, 15);
+  const db::TDateTime moment = day + db::EncodeTime(10, 20, 30, 0);
+  fake::E().tableType = 3;  // timestamps hold values on XDT tables only
+  TXbeSettings settings(nullptr);
+  settings.SetSetHostDate(false);
+  struct Case {
+    const char* format;
+    const char* date;
+  };
+  const Case cases[] = {{"DD/MM/yyyy", "15/03/2024"}, {"ccyy-MM-dd", "2024-03-15"}, {"MM.D.yy", "03.15.24"},
+                        {"MM/dd/ccyy", "03/15/2024"}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.format);
+    settings.SetDateFormat(c.format);
+    fake::E().calls.clear();
+    table_->Locate("DTCAD", db::Variant::FromDateTime(day), {});
+    table_->Locate("ALTERADO", db::Variant::FromDateTime(day), {});
+    table_->Locate("ALTERADO", db::Variant::FromDateTime(moment), {});
+    const std::string date = c.date;
+    EXPECT_EQ(fake::CallsOf("XbeSetXOF"),
+              (std::vector<std::string>{"XbeSetXOF('(DTCAD=ctod(\"" + date + "\"))',2)",
+                                        "XbeSetXOF('(ALTERADO=ctots(\"" + date + "\"))',2)",
+                                        "XbeSetXOF('(ALTERADO=ctots(\"" + date + " 10:20:30\"))',2)"}));
   }
 }
 
