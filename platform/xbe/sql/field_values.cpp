@@ -86,7 +86,7 @@ void StoreValue(Table& table, std::size_t field, const SqlValue& value) {
         return table.SetFieldText(field, *value.AsNumber() != 0 ? "T" : "F");
       return table.SetFieldText(field, value.AsText());
     case kDate: case kPackedDate:
-      if (value.kind == SqlValue::Kind::kInteger) return table.SetFieldText(field, StorageTextFromJulian(value.integer));
+      // A number is read as its digits, CCYYMMDD (20240101); the field refuses any other.
       return table.SetFieldText(field, StorageDateText(value.AsText()));
     case kTime: {
       if (value.kind == SqlValue::Kind::kInteger) return table.SetFieldRaw(field, Le32Bytes(static_cast<std::uint32_t>(value.integer)));
