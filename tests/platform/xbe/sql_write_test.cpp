@@ -234,7 +234,9 @@ TEST(SqlWrite, ANumberIntoADateFieldIsItsCcyymmddDigitsOrRefused) {
     XBE_OK(XbeExecuteSQLDirect(s, "UPDATE people SET data = '2026-09-27' WHERE codigo = 905233", nullptr));
     const std::string sql = std::string("UPDATE people SET data = ") + c.value + " WHERE codigo = 905233";
     EXPECT_EQ(XbeExecuteSQLDirect(s, sql.c_str(), nullptr), c.result) << LastErrorText();
-    if (c.result == 0) EXPECT_EQ(Affected(s), 1u);
+    if (c.result == 0) {
+      EXPECT_EQ(Affected(s), 1u);
+    }
     XBE_OK(XbeCloseSQLStatement(s));
     const XBEHANDLE t = OpenTable(copy.conn, "people");
     XBE_OK(XbeGotoRecord(t, 2));
