@@ -76,32 +76,40 @@ int StatementGuard::Authorize(void* data, int action, const char* a, const char*
   auto& guard = *static_cast<StatementGuard*>(data);
   if (!guard.watching_) return SQLITE_OK;
   ++guard.actions_;
+  try {
+    return guard.Judge(action, a, b);
+  } catch (...) {  // nothing may leave through the SQL engine's frames
+    return SQLITE_DENY;
+  }
+}
+
+int StatementGuard::Judge(int action, const char* a, const char* b) {
   const std::string first = a != nullptr ? a : "";
   switch (action) {
-    case SQLITE_TRANSACTION: return guard.Refuse(first + kTransactionRefused);
-    case SQLITE_SAVEPOINT: return guard.Refuse((first == "BEGIN" ? "SAVEPOINT" : first) + kTransactionRefused);
+    case SQLITE_TRANSACTION: return Refuse(first + kTransactionRefused);
+    case SQLITE_SAVEPOINT: return Refuse((first == "BEGIN" ? "SAVEPOINT" : first) + kTransactionRefused);
     case SQLITE_CREATE_INDEX: case SQLITE_CREATE_TABLE: case SQLITE_CREATE_TEMP_INDEX: case SQLITE_CREATE_TEMP_TABLE:
     case SQLITE_CREATE_TEMP_TRIGGER: case SQLITE_CREATE_TEMP_VIEW: case SQLITE_CREATE_TRIGGER: case SQLITE_CREATE_VIEW:
     case SQLITE_DROP_INDEX: case SQLITE_DROP_TABLE: case SQLITE_DROP_TEMP_INDEX: case SQLITE_DROP_TEMP_TABLE:
     case SQLITE_DROP_TEMP_TRIGGER: case SQLITE_DROP_TEMP_VIEW: case SQLITE_DROP_TRIGGER: case SQLITE_DROP_VIEW:
     case SQLITE_ALTER_TABLE: case SQLITE_REINDEX: case SQLITE_ANALYZE: case SQLITE_CREATE_VTABLE:
     case SQLITE_DROP_VTABLE:
-      return guard.Refuse("The statement" + std::string(kSchemaRefused));
-    case SQLITE_ATTACH: return guard.Refuse("ATTACH" + std::string(kBeyondRefused));
-    case SQLITE_DETACH: return guard.Refuse("DETACH" + std::string(kBeyondRefused));
-    case SQLITE_PRAGMA: return guard.Refuse("PRAGMA " + first + kBeyondRefused);
+      return Refuse("The statement" + std::string(kSchemaRefused));
+    case SQLITE_ATTACH: return Refuse("ATTACH" + std::string(kBeyondRefused));
+    case SQLITE_DETACH: return Refuse("DETACH" + std::string(kBeyondRefused));
+    case SQLITE_PRAGMA: return Refuse("PRAGMA " + first + kBeyondRefused);
     case SQLITE_FUNCTION: {
       const std::string name = Upper(b != nullptr ? b : "");
       // The functions that load code or swap the SQL engine's own parts.
-      if (name == "LOAD_EXTENSION" || name == "FTS3_TOKENIZER") return guard.Refuse(Upper(name) + kBeyondRefused);
-      if (guard.reads_ != nullptr &&
+      if (name == "LOAD_EXTENSION" || name == "FTS3_TOKENIZER") return Refuse(name + kBeyondRefused);
+      if (reads_ != nullptr &&
           (name == "COUNT" || name == "SUM" || name == "AVG" || name == "MIN" || name == "MAX" || name == "TOTAL" ||
            name == "GROUP_CONCAT"))
-        guard.reads_->aggregate = true;
+        reads_->aggregate = true;
       return SQLITE_OK;
     }
     case SQLITE_READ:
-      if (guard.reads_ != nullptr && a != nullptr) guard.reads_->tables.insert(Upper(a));
+      if (reads_ != nullptr && a != nullptr) reads_->tables.insert(Upper(a));
       return SQLITE_OK;
     default: return SQLITE_OK;
   }

@@ -40,6 +40,7 @@ class StatementGuard {
 
  private:
   static int Authorize(void* guard, int action, const char* a, const char* b, const char* database, const char*);
+  int Judge(int action, const char* a, const char* b);
   int Refuse(std::string text);
 
   bool watching_ = false;
