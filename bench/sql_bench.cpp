@@ -1,7 +1,10 @@
 // A SELECT with a WHERE on an indexed field of a generated table against the same search by an
 // engine seek: the SQL statement prepared once and executed per key (with and without a
 // cursor), the engine's hard seek per key, and once a WHERE on a field no order has (a scan).
-//   bench_sql [records] [searches] [scratch directory]
+// Last, a small table joined to the large one on its key field, with the key's order open and
+// without it.
+//   bench_sql [records] [searches] [scratch directory] [phases]
+// phases: a comma list of seek, select, scan, join, joinorder (default all).
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -65,6 +68,39 @@ void Generate(const fs::path& dir, std::uint32_t records) {
   ::close(dbf);
 }
 
+// SMALL holds `rows` codes of BIG records, one in ten a code BIG does not hold.
+void GenerateSmall(const fs::path& dir, std::uint32_t rows, std::uint32_t records) {
+  xbe::CreateTable((dir / "SMALL").string(), xbe::TableType::kNtx, {{"CODIGO", 4, 10, 0}, {"PESO", 2, 4, 0}});
+  XBEHANDLE conn = 0, statement = 0;
+  Check(XbeConnect(dir.c_str(), &conn) == 0 && XbeCreateSQLStatement(conn, &statement) == 0, "connect");
+  Check(XbePrepareSQL(statement, "INSERT INTO SMALL (codigo, peso) VALUES (:codigo, :peso)") == 0, "prepare the insert");
+  for (std::uint32_t i = 0; i < rows; ++i) {
+    const std::string code = i % 10 == 9 ? "X" + std::to_string(i) : CodeOf(1 + (i * 7919u) % records, records);
+    Check(XbeSetString(statement, XBE_FIELD_ORDINAL(1), code.data(), static_cast<std::uint32_t>(code.size())) == 0 &&
+              XbeSetDouble(statement, XBE_FIELD_ORDINAL(2), i) == 0 && XbeExecuteSQL(statement, nullptr) == 0,
+          "insert");
+  }
+  XbeCloseSQLStatement(statement);
+  XbeDisconnect(conn);
+}
+
+bool Wanted(const std::string& phases, const char* phase) {
+  if (phases == "all") return true;
+  const std::string list = "," + phases + ",";
+  return list.find("," + std::string(phase) + ",") != std::string::npos;
+}
+
+// The join's rows; a function of its own so that callgrind can count it alone.
+__attribute__((noinline)) std::uint32_t RunJoin(XBEHANDLE statement) {
+  XBEHANDLE result = 0;
+  Check(XbeExecuteSQLDirect(statement, "SELECT s.codigo, b.nome FROM SMALL s JOIN BIG b ON b.codigo = s.codigo",
+                            &result) == 0,
+        "join");
+  std::uint32_t n = 0;
+  Check(XbeGetRecordCount(result, 1, &n) == 0 && XbeCloseTable(result) == 0, "count the join");
+  return n;
+}
+
 double Seconds(std::chrono::steady_clock::time_point since) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
 }
@@ -74,11 +110,14 @@ double Seconds(std::chrono::steady_clock::time_point since) {
 int main(int argc, char** argv) {
   const std::uint32_t records = argc > 1 ? static_cast<std::uint32_t>(std::strtoul(argv[1], nullptr, 10)) : 1000000;
   const int searches = argc > 2 ? std::atoi(argv[2]) : 20000;
-  const fs::path dir = argc > 3 ? fs::path(argv[3]) : fs::temp_directory_path() / "tulmevara_bench_sql";
+  const fs::path dir = argc > 3 && *argv[3] ? fs::path(argv[3]) : fs::temp_directory_path() / "tulmevara_bench_sql";
+  const std::string phases = argc > 4 ? argv[4] : "all";
+  constexpr std::uint32_t kSmallRows = 80;
   fs::remove_all(dir);
   fs::create_directories(dir);
   std::printf("records                      %u\n", records);
   Generate(dir, records);
+  GenerateSmall(dir, kSmallRows, records);
 
   XBEHANDLE conn = 0;
   Check(XbeConnect(dir.c_str(), &conn) == 0, "connect");
@@ -98,20 +137,23 @@ int main(int argc, char** argv) {
   // The engine's seek.
   auto t0 = std::chrono::steady_clock::now();
   int found = 0;
-  for (const std::string& key : keys) {
-    std::uint16_t hit = 0;
-    Check(XbeSeek(order, key.data(), static_cast<std::uint16_t>(key.size()), XBE_TEXT_KEY, XBE_HARD_SEEK, &hit) == 0,
-          "seek");
-    found += hit;
+  if (Wanted(phases, "seek")) {
+    for (const std::string& key : keys) {
+      std::uint16_t hit = 0;
+      Check(XbeSeek(order, key.data(), static_cast<std::uint16_t>(key.size()), XBE_TEXT_KEY, XBE_HARD_SEEK, &hit) == 0,
+            "seek");
+      found += hit;
+    }
+    const double seek = Seconds(t0);
+    Check(found == searches, "every key found by the seek");
+    std::printf("engine hard seek             %9.1f us per search (%d searches)\n", seek * 1e6 / searches, searches);
   }
-  const double seek = Seconds(t0);
-  Check(found == searches, "every key found by the seek");
-  std::printf("engine hard seek             %9.1f us per search (%d searches)\n", seek * 1e6 / searches, searches);
 
   XBEHANDLE statement = 0;
   Check(XbeCreateSQLStatement(conn, &statement) == 0, "create the statement");
   Check(XbePrepareSQL(statement, "SELECT * FROM BIG WHERE codigo = :codigo") == 0, "prepare");
   for (const bool cursor : {false, true}) {
+    if (!Wanted(phases, "select")) break;
     t0 = std::chrono::steady_clock::now();
     found = 0;
     for (const std::string& key : keys) {
@@ -132,16 +174,31 @@ int main(int argc, char** argv) {
   }
 
   // The same kind of search on a field without an order: the SQL engine scans the table.
-  t0 = std::chrono::steady_clock::now();
-  XBEHANDLE result = 0;
-  Check(XbeExecuteSQLDirect(statement, "SELECT * FROM BIG WHERE nome = 'NOME 12345'", &result) == 0, "scan");
-  std::uint32_t n = 0;
-  Check(XbeGetRecordCount(result, 1, &n) == 0 && n == (records >= 12345 ? 1u : 0u), "count the scan");
-  XbeCloseTable(result);
-  std::printf("SQL SELECT WHERE (no order)  %9.1f ms for one search over every record\n", Seconds(t0) * 1e3);
+  if (Wanted(phases, "scan")) {
+    t0 = std::chrono::steady_clock::now();
+    XBEHANDLE result = 0;
+    Check(XbeExecuteSQLDirect(statement, "SELECT * FROM BIG WHERE nome = 'NOME 12345'", &result) == 0, "scan");
+    std::uint32_t n = 0;
+    Check(XbeGetRecordCount(result, 1, &n) == 0 && n == (records >= 12345 ? 1u : 0u), "count the scan");
+    XbeCloseTable(result);
+    std::printf("SQL SELECT WHERE (no order)  %9.1f ms for one search over every record\n", Seconds(t0) * 1e3);
+  }
+
+  // SMALL joined to BIG on CODIGO: first with BIG's order on CODIGO open, then with none.
+  const std::uint32_t joined = kSmallRows - kSmallRows / 10;
+  if (Wanted(phases, "joinorder")) {
+    t0 = std::chrono::steady_clock::now();
+    Check(RunJoin(statement) == joined, "every SMALL code that BIG holds joined, with the order");
+    std::printf("SQL JOIN %u rows, order open %9.1f ms\n", kSmallRows, Seconds(t0) * 1e3);
+  }
+  XbeCloseTable(table);
+  if (Wanted(phases, "join")) {
+    t0 = std::chrono::steady_clock::now();
+    Check(RunJoin(statement) == joined, "every SMALL code that BIG holds joined");
+    std::printf("SQL JOIN %u rows, no order   %9.1f ms\n", kSmallRows, Seconds(t0) * 1e3);
+  }
 
   XbeCloseSQLStatement(statement);
-  XbeCloseTable(table);
   XbeDisconnect(conn);
   fs::remove_all(dir);
   return 0;

@@ -86,7 +86,7 @@ void StoreValue(Table& table, std::size_t field, const SqlValue& value) {
         return table.SetFieldText(field, *value.AsNumber() != 0 ? "T" : "F");
       return table.SetFieldText(field, value.AsText());
     case kDate: case kPackedDate:
-      if (value.kind == SqlValue::Kind::kInteger) return table.SetFieldText(field, StorageTextFromJulian(value.integer));
+      // A number is read as its digits, CCYYMMDD (20240101); the field refuses any other.
       return table.SetFieldText(field, StorageDateText(value.AsText()));
     case kTime: {
       if (value.kind == SqlValue::Kind::kInteger) return table.SetFieldRaw(field, Le32Bytes(static_cast<std::uint32_t>(value.integer)));
@@ -117,15 +117,24 @@ void StoreValue(Table& table, std::size_t field, const SqlValue& value) {
   }
 }
 
+ColumnType ColumnTypeOf(const FieldDesc& f) {
+  switch (f.code) {
+    case kCharacter: case kCiCharacter: case kMemo: case kDate: case kPackedDate: case kTime: case kTimestamp:
+      return ColumnType::kText;
+    case kLogical: case kInteger: case kShortInt: case kAutoInc: return ColumnType::kInteger;
+    case kNumericText: return f.decimals == 0 ? ColumnType::kInteger : ColumnType::kReal;
+    case kDouble: case kMoney: case kMoneyDouble: return ColumnType::kReal;
+    default: return ColumnType::kBlob;
+  }
+}
+
 std::string ColumnDeclaration(const FieldDesc& f) {
   std::string type;
-  switch (f.code) {
-    case kCharacter: case kCiCharacter: type = std::string("TEXT COLLATE ") + kCharCollation; break;
-    case kLogical: case kInteger: case kShortInt: case kAutoInc: type = "INTEGER"; break;
-    case kNumericText: type = f.decimals == 0 ? "INTEGER" : "REAL"; break;
-    case kDouble: case kMoney: case kMoneyDouble: type = "REAL"; break;
-    case kMemo: case kDate: case kPackedDate: case kTime: case kTimestamp: type = "TEXT"; break;
-    default: type = "BLOB"; break;
+  switch (ColumnTypeOf(f)) {
+    case ColumnType::kText: type = IsCharacterCode(f.code) ? std::string("TEXT COLLATE ") + kCharCollation : "TEXT"; break;
+    case ColumnType::kInteger: type = "INTEGER"; break;
+    case ColumnType::kReal: type = "REAL"; break;
+    case ColumnType::kBlob: type = "BLOB"; break;
   }
   return "\"" + f.name + "\" " + type;
 }

@@ -25,5 +25,8 @@ SqlValue FieldValue(Table& table, std::size_t field);
 void StoreValue(Table& table, std::size_t field, const SqlValue& value);
 // The column's declaration in the SQL table ("NAME" TEXT COLLATE XBECHAR, ...).
 std::string ColumnDeclaration(const FieldDesc& field);
+// Its type there, which decides how the SQL engine converts a value compared with it.
+enum class ColumnType { kText, kInteger, kReal, kBlob };
+ColumnType ColumnTypeOf(const FieldDesc& field);
 
 }  // namespace xbe::sql

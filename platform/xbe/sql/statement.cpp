@@ -14,6 +14,7 @@
 #include "platform/xbe/sql/param_markers.h"
 #include "platform/xbe/sql/result_cursors.h"
 #include "platform/xbe/sql/sql_errors.h"
+#include "platform/xbe/sql/statement_guard.h"
 #include "platform/xbe/sql/table_module.h"
 
 namespace xbe::sql {
@@ -57,22 +58,6 @@ std::vector<Word> WordsOf(std::string_view sql) {
   return words;
 }
 
-// What a SELECT reads, seen while it is prepared.
-struct Reads {
-  std::set<std::string> tables;
-  bool aggregate = false;
-};
-
-int Authorize(void* data, int action, const char* a, const char* b, const char*, const char*) {
-  auto& r = *static_cast<Reads*>(data);
-  if (action == SQLITE_READ && a != nullptr) r.tables.insert(Upper(a));
-  if (action == SQLITE_FUNCTION && b != nullptr) {
-    static const std::set<std::string> aggregates = {"COUNT", "SUM", "AVG", "MIN", "MAX", "TOTAL", "GROUP_CONCAT"};
-    if (aggregates.count(Upper(b))) r.aggregate = true;
-  }
-  return SQLITE_OK;
-}
-
 bool OnlyBlanks(const char* p) {
   for (; p != nullptr && *p != '\0'; ++p)
     if (!std::isspace(static_cast<unsigned char>(*p)) && *p != ';') return false;
@@ -91,6 +76,7 @@ class PreparedSql {
       db_ = nullptr;
       FailNative(SQLITE_CANTOPEN, message);
     }
+    guard_.Install(db_);
     RegisterCharCollation(db_);
     RegisterTableModule(db_, session_.get());
   }
@@ -131,33 +117,47 @@ class PreparedSql {
  private:
   // Prepares the text, declaring each table it names as it comes up.
   sqlite3_stmt* PrepareDeclaring(const std::string& sql, Reads* reads) {
+    StatementGuard::CheckText(sql);
     for (int attempt = 0;; ++attempt) {
       *reads = Reads{};
-      sqlite3_set_authorizer(db_, Authorize, reads);
+      guard_.Watch(reads);
       sqlite3_stmt* statement = nullptr;
       const char* tail = nullptr;
       const int rc = sqlite3_prepare_v2(db_, sql.c_str(), static_cast<int>(sql.size()), &statement, &tail);
-      sqlite3_set_authorizer(db_, nullptr, nullptr);
       if (rc == SQLITE_OK) {
         if (statement == nullptr) FailNative(SQLITE_MISUSE, "The SQL text holds no statement.");
         if (!OnlyBlanks(tail)) {
           sqlite3_finalize(statement);
           FailNative(SQLITE_MISUSE, "The SQL text holds more than one statement.");
         }
+        try {
+          guard_.CheckPrepared(sql);
+        } catch (...) {
+          sqlite3_finalize(statement);
+          throw;
+        }
+        guard_.Watch(nullptr);
         return statement;
       }
+      guard_.RaiseRefusal();
       const std::string message = sqlite3_errmsg(db_);
       const std::string prefix = "no such table: ";
       if (message.rfind(prefix, 0) != 0 || attempt >= 64) FailNative(sqlite3_errcode(db_), message);
       std::string name = message.substr(prefix.size());
       if (Upper(name).rfind("MAIN.", 0) == 0) name = name.substr(5);
+      guard_.Pass();
       try {
         DeclareTable(db_, name);
       } catch (const Error&) {
+        // A table that is there but cannot be opened (held exclusively elsewhere, damaged, ...)
+        // fails as the engine's error; only a missing one is SQL's unknown table.
         std::string detail = message;
         if (auto engine = session_->TakeError()) {
           try {
             std::rethrow_exception(engine);
+          } catch (const Error& e) {
+            if (e.code() != kFileNotFound) throw;
+            detail += " (" + std::string(e.what()) + ")";
           } catch (const std::exception& e) {
             detail += " (" + std::string(e.what()) + ")";
           }
@@ -208,6 +208,7 @@ class PreparedSql {
   }
 
   std::unique_ptr<SqlSession> session_;
+  StatementGuard guard_;  // read by the connection's authorizer
   sqlite3* db_ = nullptr;
   sqlite3_stmt* statement_ = nullptr;
   sqlite3_stmt* rowids_ = nullptr;

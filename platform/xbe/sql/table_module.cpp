@@ -3,16 +3,20 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <filesystem>
 #include <cstring>
 #include <optional>
+#include <tuple>
 
 #include "platform/xbe/errors.h"
 #include "platform/xbe/handles.h"
 #include "platform/xbe/index_file.h"
 #include "platform/xbe/index_order.h"
 #include "platform/xbe/sql/field_values.h"
+#include "platform/xbe/sql/key_index.h"
 #include "platform/xbe/sql/sql_errors.h"
 
 namespace xbe::sql {
@@ -24,6 +28,7 @@ struct SqlTable : sqlite3_vtab {
   std::string hostPath;
   TableSource source;    // the session's, with a dictionary table's own type and character type
   Schema schema;         // as declared to the SQL engine
+  std::uint32_t records = 0;  // when declared: the planner weighs the tables of a join by it
   std::unique_ptr<Table> writer;
   std::vector<std::shared_ptr<IndexFile>> writerFiles;  // go before the writer
 };
@@ -37,15 +42,23 @@ struct SqlCursor : sqlite3_vtab_cursor {
   std::string key;                    // a seek's key, or a range's lower bound
   bool equal = false;                 // rows last while their key starts with `key`
   std::optional<std::string> upper;   // a range's upper bound
+  // Equal values through the cursor's own index of a column: the entries [match, matchEnd).
+  KeyIndex keys;
+  bool keysRefused = false;  // a table too large for one
+  int keySearches = 0;
+  bool byKeys = false;
+  std::size_t match = 0, matchEnd = 0;
   bool eof = true;
 };
 
 // How xBestIndex tells xFilter to seek (the key field, tag and index file in idxStr): equal keys,
-// or a walk from a lower bound, to an upper bound, or both.
+// or a walk from a lower bound, to an upper bound, or both; or equal values through the cursor's
+// own index of the column in idxStr.
 constexpr int kScan = 0;
 constexpr int kSeek = 1;
 constexpr int kFrom = 2;
 constexpr int kTo = 4;
+constexpr int kKeys = 8;
 
 std::string Upper(std::string_view s) {
   std::string u(s);
@@ -141,6 +154,7 @@ int Connect(sqlite3* db, void* aux, int argc, const char* const* argv, sqlite3_v
     }
     auto table = OpenTable(t->source, t->fileName, true);
     t->schema = table->Fields();
+    t->records = table->RecordCount();
     t->hostPath = table->Names().hostPath;
     table->Close();
     std::string declaration = "CREATE TABLE x(";
@@ -171,15 +185,46 @@ int Disconnect(sqlite3_vtab* vtab) {
   return SQLITE_OK;
 }
 
-// An equality or a range on a column that an open order has as its whole key becomes a seek in
-// that order (a walk from the lower bound to the upper one for a range).
+// Whether the cursor's own index can find a column's equal values under the comparison's
+// collation: it counts a text's trailing blanks out, as XBECHAR and RTRIM do (BINARY keeps them,
+// so the index then gives more rows than match, which the SQL engine sorts out).
+bool KeysServe(const char* collation) {
+  for (const char* name : {kCharCollation, "BINARY", "RTRIM"})
+    if (collation != nullptr && sqlite3_stricmp(collation, name) == 0) return true;
+  return false;
+}
+
+// The planner's view of a table: a scan reads every record; an equality or a range on a column
+// that an open order has as its whole key is a seek in that order (a walk from the lower bound
+// to the upper one for a range); an equality on another column goes through the cursor's own
+// index of it, made at its second search (one scan for a whole join).
 int BestIndex(sqlite3_vtab* vtab, sqlite3_index_info* info) {
   auto* t = static_cast<SqlTable*>(vtab);
+  const double rows = std::max<double>(t->records, 1);
+  const double seek = 10 + std::log2(rows + 1);  // a lookup's pages
+  const double equalRows = std::min(rows, 10.0);
   info->idxNum = kScan;
-  info->estimatedCost = 1e6;
+  info->estimatedCost = rows + 10;
+  info->estimatedRows = static_cast<sqlite3_int64>(rows);
+  double best = info->estimatedCost;
+  const auto use = [&](int plan, double cost, double found, std::vector<std::pair<int, int>> arguments, char* spec) {
+    if (cost >= best) {
+      sqlite3_free(spec);
+      return;
+    }
+    best = cost;
+    for (int c = 0; c < info->nConstraint; ++c) info->aConstraintUsage[c].argvIndex = 0;
+    // The SQL engine checks every row a search finds (omit stays 0).
+    for (const auto& [constraint, argument] : arguments) info->aConstraintUsage[constraint].argvIndex = argument;
+    if (info->needToFreeIdxStr) sqlite3_free(info->idxStr);
+    info->idxNum = plan;
+    info->idxStr = spec;
+    info->needToFreeIdxStr = 1;
+    info->estimatedCost = cost;
+    info->estimatedRows = static_cast<sqlite3_int64>(std::max(found, 1.0));
+  };
   try {
     const auto files = OpenIndexFilesOf(t->hostPath);
-    double best = info->estimatedCost;
     for (const auto& f : files) {
       for (const auto& tag : f->Tags()) {
         const auto& o = tag.order->Info();
@@ -198,24 +243,28 @@ int BestIndex(sqlite3_vtab* vtab, sqlite3_index_info* info) {
           if (k.op == SQLITE_INDEX_CONSTRAINT_LT || k.op == SQLITE_INDEX_CONSTRAINT_LE) upper = c;
         }
         const int plan = equal >= 0 ? kSeek : (lower >= 0 ? kFrom : 0) | (upper >= 0 ? kTo : 0);
-        const double cost = equal >= 0 ? 10 : (lower >= 0 && upper >= 0 ? 1e3 : 1e5);
-        if (plan == 0 || cost >= best) continue;
-        best = cost;
-        for (int c = 0; c < info->nConstraint; ++c) info->aConstraintUsage[c].argvIndex = 0;
-        // The SQL engine checks every row the seek finds (omit stays 0).
-        if (equal >= 0) info->aConstraintUsage[equal].argvIndex = 1;
-        if (equal < 0 && lower >= 0) info->aConstraintUsage[lower].argvIndex = 1;
-        if (equal < 0 && upper >= 0) info->aConstraintUsage[upper].argvIndex = lower >= 0 ? 2 : 1;
-        if (info->needToFreeIdxStr) sqlite3_free(info->idxStr);
-        info->idxNum = plan;
-        info->idxStr = sqlite3_mprintf("%d\t%s\t%s", static_cast<int>(*field), o.name.c_str(), f->WindowsPath().c_str());
-        info->needToFreeIdxStr = 1;
-        info->estimatedCost = cost;
-        info->estimatedRows = static_cast<sqlite3_int64>(cost);
+        if (plan == 0) continue;
+        // A bound keeps about a quarter of the rows (the SQL engine's own guess); a row read
+        // through an order costs about twice a record of a scan.
+        const double found = equal >= 0 ? equalRows : rows / (lower >= 0 && upper >= 0 ? 16 : 4);
+        std::vector<std::pair<int, int>> arguments;
+        if (equal >= 0) arguments.emplace_back(equal, 1);
+        if (equal < 0 && lower >= 0) arguments.emplace_back(lower, 1);
+        if (equal < 0 && upper >= 0) arguments.emplace_back(upper, lower >= 0 ? 2 : 1);
+        use(plan, seek + 2 * found, found, std::move(arguments),
+            sqlite3_mprintf("%d\t%s\t%s", static_cast<int>(*field), o.name.c_str(), f->WindowsPath().c_str()));
       }
     }
+    for (int c = 0; c < info->nConstraint; ++c) {
+      const auto& k = info->aConstraint[c];
+      if (!k.usable || k.op != SQLITE_INDEX_CONSTRAINT_EQ || k.iColumn < 0) continue;
+      if (static_cast<std::size_t>(k.iColumn) >= t->schema.fields.size() || !KeysServe(sqlite3_vtab_collation(info, c)))
+        continue;
+      // Slightly dearer than an order's seek, which needs no scan to make.
+      use(kKeys, seek + 2 * equalRows + 5, equalRows, {{c, 1}}, sqlite3_mprintf("%d", k.iColumn));
+    }
   } catch (...) {
-    // Without the open orders the table is scanned.
+    // What could not be weighed is scanned (or searched as the best plan found so far).
   }
   return SQLITE_OK;
 }
@@ -315,12 +364,60 @@ bool StartSeek(SqlCursor& c, const SqlTable& t, int plan, std::string_view spec,
   return true;
 }
 
+// Makes the first visible record of the matches from `match` on current; EOF when none is.
+void SettleOnMatch(SqlCursor& c) {
+  Table& table = *c.table;
+  for (; c.match < c.matchEnd; ++c.match) {
+    // Visible when the index was made; another handle may have deleted it since.
+    if (table.GotoRecord(c.keys.RecordAt(c.match)) && table.IsVisible(table.Natural())) {
+      c.eof = false;
+      return;
+    }
+  }
+  c.eof = true;
+}
+
+// Equal values through the cursor's own index of the column that `spec` names; false when the
+// table is scanned instead: at the first search (a single search would not repay the index), for
+// a table too large for one, and for a value the SQL engine converts before it compares (a
+// number against a text column, a text against a numeric one), whose key is not the column's.
+bool StartKeySearch(SqlCursor& c, const SqlTable& t, const char* spec, int argc, sqlite3_value** argv) {
+  const int column = spec != nullptr ? std::atoi(spec) : -1;
+  if (column < 0 || static_cast<std::size_t>(column) >= t.schema.fields.size() || argc < 1 || c.keysRefused)
+    return false;
+  if (!c.keys.Built()) {
+    if (++c.keySearches < 2) return false;
+    if (!c.keys.Build(*c.table, static_cast<std::size_t>(column))) {
+      c.keysRefused = true;
+      return false;
+    }
+  }
+  const SqlValue value = SqlValue::From(argv[0]);
+  const ColumnType type = ColumnTypeOf(t.schema.fields[static_cast<std::size_t>(column)]);
+  const bool number = value.kind == SqlValue::Kind::kInteger || value.kind == SqlValue::Kind::kReal;
+  if ((type == ColumnType::kText && number) || (type != ColumnType::kText && type != ColumnType::kBlob &&
+                                                value.kind == SqlValue::Kind::kText))
+    return false;
+  c.order.reset();
+  c.file.reset();
+  c.byKeys = true;
+  c.match = c.matchEnd = 0;
+  if (const auto key = KeyIndex::KeyOf(value)) std::tie(c.match, c.matchEnd) = c.keys.Find(*key);
+  SettleOnMatch(c);
+  return true;
+}
+
 int Filter(sqlite3_vtab_cursor* cursor, int idxNum, const char* idxStr, int argc, sqlite3_value** argv) {
   auto& c = *static_cast<SqlCursor*>(cursor);
   auto* t = static_cast<SqlTable*>(cursor->pVtab);
   try {
     if (!c.table) c.table = OpenChecked(*t, true);
-    if (idxNum != kScan && StartSeek(c, *t, idxNum, idxStr ? idxStr : "", argc, argv)) return SQLITE_OK;
+    c.byKeys = false;
+    if (idxNum == kKeys) {
+      if (StartKeySearch(c, *t, idxStr, argc, argv)) return SQLITE_OK;
+    } else if (idxNum != kScan && StartSeek(c, *t, idxNum, idxStr ? idxStr : "", argc, argv)) {
+      return SQLITE_OK;
+    }
     c.order.reset();
     c.file.reset();
     c.table->GotoTop(c.table->Natural());
@@ -335,7 +432,10 @@ int Next(sqlite3_vtab_cursor* cursor) {
   auto& c = *static_cast<SqlCursor*>(cursor);
   try {
     Table& table = *c.table;
-    if (c.order) {
+    if (c.byKeys) {
+      ++c.match;
+      SettleOnMatch(c);
+    } else if (c.order) {
       table.Skip(*c.order, 1);
       c.eof = PastKeys(c);
     } else {

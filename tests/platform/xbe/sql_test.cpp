@@ -8,6 +8,7 @@
 #include "engine_fixture.h"
 #include "index_helpers.h"
 #include "platform/rtl/ansi.h"
+#include "platform/xbe/table_create.h"
 
 namespace xbetest {
 namespace {
@@ -242,6 +243,45 @@ TEST(SqlSelect, JoinMatchesTheDumps) {
   for (auto& row : rows) row[1] = TrimRight(row[1]);
   EXPECT_EQ(rows, expected);
   XBE_OK(XbeCloseTable(cursor));
+}
+
+// A small table joined to a large one without an order: the planner sees both record counts,
+// loops over the small one and finds the large one's rows through an index of its own instead
+// of a scan per row. Each join gives what the same condition gives when nothing can serve it.
+TEST(SqlSelect, AJoinWithoutAnOrderLoopsOverTheSmallTableAndFindsTheSameRows) {
+  testsupport::TempDir tmp;
+  const xbe::NewField code{"CODIGO", xbe::kCharacter, 10, 0}, number{"NUM", xbe::kNumericText, 6, 0};
+  xbe::CreateTable(tmp.str() + "/PEQ", xbe::TableType::kNtx, {code, number});
+  xbe::CreateTable(tmp.str() + "/GRD", xbe::TableType::kNtx, {code, number, {"NOME", xbe::kCharacter, 20, 0}});
+  Connection conn(tmp.str());
+  Statement s(conn.handle());
+  s.Run("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 3000) "
+        "INSERT INTO grd (codigo, num, nome) SELECT 'K' || (i * 7 % 1000), i % 500, 'G' || i FROM n");
+  s.Run("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 12) "
+        "INSERT INTO peq (codigo, num) SELECT 'K' || (i * 90), i * 45 FROM n");
+  s.Run("INSERT INTO peq (codigo) VALUES ('NENHUM')");
+  s.Run("DELETE FROM grd WHERE rowid % 3 = 0");  // hidden records are not joined
+
+  const XBEHANDLE plan = s.Run("EXPLAIN QUERY PLAN SELECT * FROM peq p JOIN grd g ON g.codigo = p.codigo");
+  const auto steps = Rows(plan);
+  XBE_OK(XbeCloseTable(plan));
+  ASSERT_EQ(steps.size(), 2u);
+  EXPECT_NE(steps[0][3].find("SCAN p"), std::string::npos) << steps[0][3];
+  EXPECT_NE(steps[1][3].find(" g "), std::string::npos) << steps[1][3];
+  EXPECT_EQ(steps[1][3].find("INDEX 0:"), std::string::npos) << steps[1][3] << ": a scan per row of p";
+
+  for (const char* on : {"g.codigo = p.codigo", "g.codigo = p.codigo || '  '", "g.num = p.num",
+                         "g.num = CAST(p.num AS TEXT)", "g.num = p.num + 0.0", "g.codigo = p.codigo AND g.num > 100"}) {
+    SCOPED_TRACE(on);
+    const std::string columns = "SELECT p.rowid, g.rowid, g.nome FROM peq p ";
+    const XBEHANDLE joined = s.Run(columns + "JOIN grd g ON " + on + " ORDER BY 1, 2");
+    const XBEHANDLE checked = s.Run(columns + "CROSS JOIN grd g WHERE CASE WHEN " + on + " THEN 1 ELSE 0 END ORDER BY 1, 2");
+    const auto rows = Rows(joined);
+    EXPECT_FALSE(rows.empty());
+    EXPECT_EQ(rows, Rows(checked));
+    XBE_OK(XbeCloseTable(joined));
+    XBE_OK(XbeCloseTable(checked));
+  }
 }
 
 TEST(SqlCursors, OneTableWithoutGroupingGivesALiveCursorOfTheSameRows) {

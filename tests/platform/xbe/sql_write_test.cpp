@@ -215,6 +215,57 @@ TEST(SqlWrite, EveryParameterTypeReachesItsField) {
   XBE_OK(XbeCloseSQLStatement(s));
 }
 
+// A number written to a date field is its CCYYMMDD digits; any other number is refused with
+// the record as it was, never stored as a blank date.
+TEST(SqlWrite, ANumberIntoADateFieldIsItsCcyymmddDigitsOrRefused) {
+  REQUIRE_FIXTURES();
+  CopiedFolder copy("ntx");
+  struct Case {
+    const char* value;
+    uint32_t result;
+    const char* stored;
+  };
+  for (const Case& c : {Case{"20240101", 0, "20240101"}, Case{"20240229.0", 0, "20240229"},
+                        Case{"20241301", 6014, "20260927"}, Case{"2460370", 6014, "20260927"},
+                        Case{"0", 6014, "20260927"}, Case{"-20240101", 6014, "20260927"},
+                        Case{"'hoje'", 6014, "20260927"}}) {
+    SCOPED_TRACE(c.value);
+    const XBEHANDLE s = NewStatement(copy.conn.handle());
+    XBE_OK(XbeExecuteSQLDirect(s, "UPDATE people SET data = '2026-09-27' WHERE codigo = 905233", nullptr));
+    const std::string sql = std::string("UPDATE people SET data = ") + c.value + " WHERE codigo = 905233";
+    EXPECT_EQ(XbeExecuteSQLDirect(s, sql.c_str(), nullptr), c.result) << LastErrorText();
+    if (c.result == 0) {
+      EXPECT_EQ(Affected(s), 1u);
+    }
+    XBE_OK(XbeCloseSQLStatement(s));
+    const XBEHANDLE t = OpenTable(copy.conn, "people");
+    XBE_OK(XbeGotoRecord(t, 2));
+    EXPECT_EQ(FieldText(t, "DATA"), c.stored);
+    XBE_OK(XbeCloseTable(t));
+  }
+}
+
+// A table that another handle holds exclusively is reported as the sharing violation it is.
+TEST(SqlErrors, ATableOpenExclusivelyElsewhereAnswers6003) {
+  REQUIRE_FIXTURES();
+  CopiedFolder copy("ntx");
+  OpenOptions exclusive;
+  exclusive.options = XBE_EXCLUSIVE;
+  const XBEHANDLE t = OpenTable(copy.conn, "people", exclusive);
+  ASSERT_NE(t, 0u);
+  const XBEHANDLE s = NewStatement(copy.conn.handle());
+  for (const char* sql : {"SELECT * FROM people", "UPDATE people SET qtd = 1 WHERE codigo = 248"}) {
+    SCOPED_TRACE(sql);
+    EXPECT_EQ(XbeExecuteSQLDirect(s, sql, nullptr), 6003u) << LastErrorText();
+  }
+  // A table that is not there is still an SQL error naming it.
+  EXPECT_EQ(XbeExecuteSQLDirect(s, "SELECT * FROM nenhuma", nullptr), 7200u);
+  EXPECT_NE(LastErrorText().find("no such table: nenhuma"), std::string::npos) << LastErrorText();
+  XBE_OK(XbeCloseTable(t));
+  XBE_OK(XbeExecuteSQLDirect(s, "UPDATE people SET qtd = 1 WHERE codigo = 248", nullptr));
+  XBE_OK(XbeCloseSQLStatement(s));
+}
+
 // The native code stands where callers parse it: after "NativeError = ", up to ";".
 int NativeCodeOf(const std::string& text) {
   if (text.find("Error 7200:") == std::string::npos) return -1;
