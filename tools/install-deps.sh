@@ -3,7 +3,7 @@
 set -euo pipefail
 packages=(cmake g++ make pkg-config googletest libgtest-dev libgmock-dev libbenchmark-dev
           libsqlite3-dev libsdl2-dev libfreetype-dev fonts-dejavu-core
-          xvfb xdotool x11-apps imagemagick dbview pgdbf)
+          xvfb xdotool x11-apps x11-utils imagemagick dbview pgdbf)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

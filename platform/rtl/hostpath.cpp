@@ -98,7 +98,9 @@ std::string HostCurrentDirectory() {
 std::string DriveRootHost(char drive) {
   const char lower = (drive >= 'A' && drive <= 'Z') ? static_cast<char>(drive + 0x20) : drive;
   const std::string root = JoinHost(JoinHost(WindowsDirectoryHost(), "drives"), std::string(1, lower));
-  return IsHostDirectory(root) ? root : std::string("/");
+  if (IsHostDirectory(root)) return root;
+  // Without a mapping only C: is a drive (the host root); any other letter names none.
+  return lower == 'c' ? std::string("/") : std::string();
 }
 
 ResolvedPath Resolve(std::string_view windowsPath) {
@@ -130,6 +132,8 @@ ResolvedPath Resolve(std::string_view windowsPath) {
     }
   } else {
     top = DriveRootHost(drive != 0 ? drive : currentLetter);
+    // A drive that does not exist: no host path, so every operation on it fails.
+    if (top.empty()) return r;
   }
 
   // found[i]: below[i] exists on disk, so its children can be looked up.

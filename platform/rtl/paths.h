@@ -1,7 +1,7 @@
 // Windows-style paths as the programs see them, mapped to the host:
 //  - "\" and "/" are both separators; the host gets "/".
-//  - "X:" is the host directory <Windows directory>/drives/x when that exists (link or directory),
-//    else the host root "/".
+//  - "X:" is the host directory <Windows directory>/drives/x when that exists (link or directory);
+//    else "C:" is the host root "/" and any other letter is a drive that does not exist.
 //  - each component that does not exist with its exact name is matched without regard to case
 //    (exact match first, then the first case-insensitive match in byte order of the names);
 //    components that do not exist at all keep the case given (new files). Letter case is
@@ -16,7 +16,8 @@ namespace rtl {
 
 // The host path (UTF-8, absolute) for a Windows-style path (1252), resolved as above. The last
 // component loses trailing blanks and dots, as Windows names do; "." and ".." are folded; a
-// trailing separator stays ("/"). An empty path gives "".
+// trailing separator stays ("/"). An empty path, and a path on a drive that does not exist,
+// give "": every host operation on it fails.
 std::string HostPath(std::string_view windowsPath);
 // The host path of one name (1252) inside a host directory, matched without regard to case
 // like a path component (a bare INI name in the Windows directory).

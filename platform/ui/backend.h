@@ -59,7 +59,13 @@ struct TopLevelInfo {
   std::string caption;  // code page 1252
   TRect outer;          // screen coordinates, frame included
   TSize client;
+  // What the frame offers the user: a frame that is not sizeable keeps its size (the window
+  // manager gets it as the minimum and the maximum), and only the boxes asked for are shown.
+  bool framed = true;       // a caption and a border (none: a bare window such as a hint)
   bool sizeable = true;
+  bool systemMenu = true;   // the window menu and the close box
+  bool minimizeBox = true;
+  bool maximizeBox = true;
   bool visible = false;
 };
 

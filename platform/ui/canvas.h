@@ -31,7 +31,7 @@ enum : unsigned {
   DT_NOCLIP = 0x100,
   DT_CALCRECT = 0x400,
   DT_NOPREFIX = 0x800,
-  DT_END_ELLIPSIS = 0x8000,
+  DT_END_ELLIPSIS = 0x8000,  // a line wider than the rectangle is cut and ends in "..."
   DT_RTLREADING = 0x20000,
 };
 

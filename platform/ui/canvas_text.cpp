@@ -78,6 +78,21 @@ void WrapInto(const TextLine& para, int room, FontFace& face, std::vector<TextLi
   }
 }
 
+// A line wider than `room` keeps the characters that fit before a closing "..." (the dots
+// alone when nothing else fits). Glyph advances add up, so the cut is found in one pass.
+void EndWithEllipsis(TextLine& line, int room, FontFace& face) {
+  if (line.width <= room) return;
+  const int dots = face.TextWidth("...");
+  std::size_t keep = 0;
+  for (int width = 0; keep < line.text.size(); ++keep) {
+    width += face.TextWidth(std::string_view(line.text).substr(keep, 1));
+    if (width + dots > room) break;
+  }
+  line.text = line.text.substr(0, keep) + "...";
+  if (line.underline >= static_cast<int>(keep)) line.underline = -1;
+  line.width = face.TextWidth(line.text);
+}
+
 }  // namespace
 
 std::vector<std::string> WrapText(FontFace& face, std::string_view text, int width) {
@@ -191,7 +206,8 @@ int TCanvas::DrawText(std::string_view text, TRect& r, unsigned flags) {
   }
   SaveDC();
   if (!(flags & DT_NOCLIP)) IntersectClipRect(r);
-  for (const TextLine& l : lines) {
+  for (TextLine& l : lines) {
+    if (flags & DT_END_ELLIPSIS) EndWithEllipsis(l, r.Width(), face);
     int x = r.left;
     if (flags & DT_CENTER) x = r.left + (r.Width() - l.width) / 2;
     else if (flags & DT_RIGHT) x = r.right - l.width;

@@ -14,6 +14,7 @@
 
 #include "platform/classes/component.h"
 #include "platform/classes/method.h"
+#include "platform/ui/backend.h"
 #include "platform/ui/canvas.h"
 #include "platform/ui/geometry.h"
 #include "platform/ui/graphics.h"
@@ -375,6 +376,8 @@ class TWinControl : public TControl, public MessageTarget {
   // Answers the keyboard-navigation keys (Tab, Enter, Escape) for the focused control.
   virtual bool HandleNavigationKey(int key, TShiftState shift);
   virtual void UpdateTopLevelWindow();
+  // What the backend is told about this control's top-level window, at creation and after.
+  virtual TopLevelInfo TopLevelWindowInfo();
 
   std::unique_ptr<Surface> surface_;
 

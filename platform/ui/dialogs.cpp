@@ -71,6 +71,22 @@ class TBoxIcon final : public TGraphicControl {
   BoxRequest::Icon icon_;
 };
 
+// Title-bar room beside the caption text: the window icon, the close box and their margins.
+constexpr int kCaptionButtonsRoom = 72;
+
+// The width the window manager needs to show the caption whole in its title bar: the caption
+// in a bold 10-point face (the usual title font) beside the window icon and the close box.
+int CaptionRoom(const std::string& caption) {
+  TBitmap scratch(1, 1);
+  TFont& font = scratch.Canvas().Font();
+  font.SetName("MS Sans Serif");
+  font.SetHeight(-13);
+  font.SetStyle(fsBold);
+  TRect r = Rect(0, 0, 0, 0);
+  scratch.Canvas().DrawText(caption, r, DT_SINGLELINE | DT_NOPREFIX | DT_CALCRECT);
+  return r.Width() + kCaptionButtonsRoom;
+}
+
 }  // namespace
 
 int RunBoxForm(const BoxRequest& request) {
@@ -107,7 +123,7 @@ int RunBoxForm(const BoxRequest& request) {
       textLeft = 12 + 32 + 14;
       textTop = std::max(18, 12 + (32 - textRect.Height()) / 2);
     }
-    const int clientW = std::max(textLeft + textRect.Width() + 18, buttonsW + 2 * 18);
+    const int clientW = std::max({textLeft + textRect.Width() + 18, buttonsW + 2 * 18, CaptionRoom(request.caption)});
     label->SetBounds(textLeft, textTop, textRect.Width() + 1, std::max(textRect.Height(), 13));
     const int buttonTop = std::max(textTop + label->Height(), request.icon != BoxRequest::NoIcon ? 44 : 0) + 16;
     form->SetClientSize(clientW, buttonTop + buttonH + 12);

@@ -115,6 +115,12 @@ void TCustomForm::SetBorderStyle(TFormBorderStyle v) {
   UpdateTopLevelWindow();
 }
 
+void TCustomForm::SetBorderIcons(TBorderIcons v) {
+  if (v == borderIcons_) return;
+  borderIcons_ = v;
+  UpdateTopLevelWindow();
+}
+
 TRect TCustomForm::ClientRect() const {
   const FrameMetrics f = Frame();
   return Rect(0, 0, std::max(0, Width() - 2 * f.side), std::max(0, Height() - f.top - f.side));
@@ -186,15 +192,17 @@ void TCustomForm::CreateWnd() {
 
 void TCustomForm::DestroyWnd() { TWinControl::DestroyWnd(); }
 
-void TCustomForm::UpdateTopLevelWindow() {
-  if (!HandleAllocated() || !Windows()) return;
-  TopLevelInfo info;
-  info.caption = Caption();
-  info.outer = BoundsRect();
-  info.client = {ClientWidth(), ClientHeight()};
+// The frame as the border style and icons make it: minimize and maximize boxes only beside a
+// system menu, and never on dialog and tool-window frames.
+TopLevelInfo TCustomForm::TopLevelWindowInfo() {
+  TopLevelInfo info = TWinControl::TopLevelWindowInfo();
+  info.framed = borderStyle_ != bsNoneForm;
   info.sizeable = borderStyle_ == bsSizeable || borderStyle_ == bsSizeToolWin;
-  info.visible = Visible();
-  Windows()->GetBackend().UpdateTopLevel(Handle(), info);
+  const bool boxes = borderStyle_ == bsSizeable || borderStyle_ == bsSingleForm;
+  info.systemMenu = info.framed && (borderIcons_ & biSystemMenu) != 0;
+  info.minimizeBox = boxes && info.systemMenu && (borderIcons_ & biMinimize) != 0;
+  info.maximizeBox = boxes && info.systemMenu && (borderIcons_ & biMaximize) != 0;
+  return info;
 }
 
 void TCustomForm::SetVisible(bool v) {

@@ -59,7 +59,7 @@ class TCustomForm : public TWinControl {
   TFormBorderStyle BorderStyle() const { return borderStyle_; }
   void SetBorderStyle(TFormBorderStyle v);
   TBorderIcons BorderIcons() const { return borderIcons_; }
-  void SetBorderIcons(TBorderIcons v) { borderIcons_ = v; }
+  void SetBorderIcons(TBorderIcons v);
   TPosition Position() const { return position_; }
   void SetPosition(TPosition v) { position_ = v; }
   int PixelsPerInch() const { return 96; }
@@ -126,7 +126,7 @@ class TCustomForm : public TWinControl {
  protected:
   void CreateWnd() override;
   void DestroyWnd() override;
-  void UpdateTopLevelWindow() override;
+  TopLevelInfo TopLevelWindowInfo() override;
   virtual void Activate();
   virtual void Deactivate();
   virtual void DoClose(TCloseAction& action);

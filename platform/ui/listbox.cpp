@@ -97,7 +97,7 @@ void TListBox::PaintWindow(TCanvas& dc) {
     dc.Brush().SetStyle(bsClear);
     dc.SetTextColor(!Enabled() ? clGrayText : (selected && Focused()) ? clHighlightText : Font().Color());
     TRect text = Rect(2, y, ClientWidth(), y + h);
-    dc.DrawText(items_.Get(i), text, DT_LEFT | DT_SINGLELINE | DT_NOPREFIX);
+    dc.DrawText(items_.Get(i), text, ItemTextFlags());
   }
   dc.RestoreDC(saved);
 }

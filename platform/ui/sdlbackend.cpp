@@ -10,6 +10,7 @@
 #include "platform/rtl/paths.h"
 #include "platform/ui/backend.h"
 #include "platform/ui/headlessbackend.h"
+#include "platform/ui/x11frame.h"
 
 #ifdef TULMEVARA_UI_SDL
 #include <SDL.h>
@@ -100,6 +101,7 @@ class SdlBackend final : public Backend {
                                 std::max(1, info.client.cx), std::max(1, info.client.cy), flags);
     if (!w.window) return;
     w.renderer = SDL_CreateRenderer(w.window, -1, SDL_RENDERER_SOFTWARE);
+    ApplyX11FrameHints(w.window, info);
     w.info = info;
     idToHwnd_[SDL_GetWindowID(w.window)] = hwnd;
     windows_[hwnd] = w;
@@ -119,6 +121,9 @@ class SdlBackend final : public Backend {
     if (it == windows_.end()) return CreateTopLevel(hwnd, info);
     Window& w = it->second;
     if (info.caption != w.info.caption) SDL_SetWindowTitle(w.window, rtl::AnsiToUtf8(info.caption).c_str());
+    // A fixed window's size hints follow its size (SDL_SetWindowSize keeps them equal to it).
+    if (info.sizeable != w.info.sizeable) SDL_SetWindowResizable(w.window, info.sizeable ? SDL_TRUE : SDL_FALSE);
+    if (!SameFrame(info, w.info)) ApplyX11FrameHints(w.window, info);
     if (info.client != w.info.client) SDL_SetWindowSize(w.window, info.client.cx, info.client.cy);
     if (info.outer.TopLeft() != w.info.outer.TopLeft()) {
       const TPoint at = ClientOrigin(info);
@@ -204,6 +209,11 @@ class SdlBackend final : public Backend {
     const int side = (info.outer.Width() - info.client.cx) / 2;
     const int top = info.outer.Height() - info.client.cy - side;
     return {info.outer.left + side, info.outer.top + top};
+  }
+
+  static bool SameFrame(const TopLevelInfo& a, const TopLevelInfo& b) {
+    return a.framed == b.framed && a.sizeable == b.sizeable && a.systemMenu == b.systemMenu &&
+           a.minimizeBox == b.minimizeBox && a.maximizeBox == b.maximizeBox;
   }
 
   static void Release(Window& w) {

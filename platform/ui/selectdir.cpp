@@ -7,6 +7,7 @@
 #include "platform/rtl/files.h"
 #include "platform/rtl/paths.h"
 #include "platform/rtl/strutils.h"
+#include "platform/ui/bitmap.h"
 #include "platform/ui/edit.h"
 #include "platform/ui/folderlisting.h"
 #include "platform/ui/forms.h"
@@ -52,11 +53,29 @@ std::string StartDirectory(const std::string& requested) {
   return path;
 }
 
+// A list of names: a name too long for its row ends in "...".
+class TNameList : public TListBox {
+ public:
+  explicit TNameList(classes::TComponent* owner) : TListBox(owner) {}
+
+ protected:
+  unsigned ItemTextFlags() const override { return TListBox::ItemTextFlags() | DT_END_ELLIPSIS; }
+};
+
+// The current path shown as text on one line, ending in "..." when it is too long.
+class TPathLabel final : public TLabel {
+ public:
+  explicit TPathLabel(classes::TComponent* owner) : TLabel(owner) {}
+
+ protected:
+  unsigned TextFlags() const override { return TLabel::TextFlags() | DT_SINGLELINE | DT_END_ELLIPSIS; }
+};
+
 // The directory list: the path's components from the drive root down, then its subdirectories.
 // Enter or a double click opens the selected entry.
-class TDirList final : public TListBox {
+class TDirList final : public TNameList {
  public:
-  explicit TDirList(classes::TComponent* owner) : TListBox(owner) {}
+  explicit TDirList(classes::TComponent* owner) : TNameList(owner) {}
   std::vector<std::string> paths;  // the directory each row opens
   std::function<void(const std::string&)> open;
 
@@ -93,7 +112,7 @@ class TDirList final : public TListBox {
   // Enter opens the selected directory; Escape and Tab keep their dialog meaning.
   bool HandleNavigationKey(int key, TShiftState shift) override {
     if (key == VK_RETURN) return false;
-    return TListBox::HandleNavigationKey(key, shift);
+    return TNameList::HandleNavigationKey(key, shift);
   }
   void KeyPress(char& key) override {
     if (key == '\r' && ItemIndex() >= 0 && open) {
@@ -120,7 +139,7 @@ class TSelectDirForm final : public TForm {
     SetBorderIcons(biSystemMenu);
     SetCaption(std::string("Selecione o diretório"_ansi));
     SetPosition(poScreenCenter);
-    SetClientSize(350, 270);
+    SetClientSize(350, 302);
 
     AddLabel(std::string("Diretório &Nome:"_ansi), 8, 6);
     if (options & sdAllowCreate) {
@@ -129,7 +148,7 @@ class TSelectDirForm final : public TForm {
       pathEdit_->SetBounds(8, 22, 334, 21);
       pathEdit_->SetTabOrder(0);
     } else {
-      pathLabel_ = new TLabel(this);
+      pathLabel_ = new TPathLabel(this);
       pathLabel_->SetParent(this);
       pathLabel_->SetAutoSize(false);
       pathLabel_->SetShowAccelChar(false);
@@ -142,7 +161,7 @@ class TSelectDirForm final : public TForm {
     dirs_->SetTabOrder(1);
     dirs_->open = [this](const std::string& d) { Open(d); };
     AddLabel("&Arquivos: (*.*)", 196, 48);
-    files_ = new TListBox(this);
+    files_ = new TNameList(this);
     files_->SetParent(this);
     files_->SetBounds(196, 64, 146, 140);
     files_->SetEnabled(false);
@@ -156,14 +175,17 @@ class TSelectDirForm final : public TForm {
       if (drives_->ItemIndex() >= 0) Open(drives_->Items().Get(drives_->ItemIndex()) + "\\");
     }));
 
+    // The buttons in a row under the lists, wide enough for the widest caption with a margin.
     // With no help the help button is hidden and the others move one place to the right.
     const bool help = helpContext != 0;
-    const int slot[3] = {172, 230, 288};
-    ok_ = AddButton("OK", slot[help ? 0 : 1], 239, mrOk, 3);
+    const int buttonW = ButtonWidth({"OK", "Cancelar", "&Ajuda"});
+    int slot[3];
+    for (int i = 2, right = 342; i >= 0; --i, right -= buttonW + 6) slot[i] = right - buttonW;
+    ok_ = AddButton("OK", slot[help ? 0 : 1], kButtonTop, buttonW, mrOk, 3);
     ok_->SetDefault(true);
-    cancel_ = AddButton("Cancelar", slot[help ? 1 : 2], 239, mrCancel, 4);
+    cancel_ = AddButton("Cancelar", slot[help ? 1 : 2], kButtonTop, buttonW, mrCancel, 4);
     cancel_->SetCancel(true);
-    if (help) AddButton("&Ajuda", slot[2], 239, 0, 5);
+    if (help) AddButton("&Ajuda", slot[2], kButtonTop, buttonW, 0, 5);
   }
 
   void Open(const std::string& dir) {
@@ -211,10 +233,24 @@ class TSelectDirForm final : public TForm {
     l->SetTop(y);
     l->SetCaption(caption);
   }
-  TButton* AddButton(const std::string& caption, int x, int y, int result, int tab) {
+  static constexpr int kButtonTop = 271;
+
+  // The standard width, or more when a caption needs it.
+  int ButtonWidth(const std::vector<std::string>& captions) {
+    TBitmap scratch(1, 1);
+    scratch.Canvas().Font().Assign(Font());
+    int widest = 0;
+    for (const std::string& c : captions) {
+      TRect r = Rect(0, 0, 0, 0);
+      scratch.Canvas().DrawText(c, r, DT_SINGLELINE | DT_CALCRECT);
+      widest = std::max(widest, r.Width());
+    }
+    return std::max(75, widest + 2 * 12);
+  }
+  TButton* AddButton(const std::string& caption, int x, int y, int w, int result, int tab) {
     auto* b = new TButton(this);
     b->SetParent(this);
-    b->SetBounds(x, y, 54, 23);
+    b->SetBounds(x, y, w, 23);
     b->SetCaption(caption);
     b->SetModalResult(result);
     b->SetTabOrder(tab);
@@ -224,9 +260,9 @@ class TSelectDirForm final : public TForm {
   TSelectDirOpts options_;
   std::string current_;
   TEdit* pathEdit_ = nullptr;
-  TLabel* pathLabel_ = nullptr;
+  TPathLabel* pathLabel_ = nullptr;
   TDirList* dirs_ = nullptr;
-  TListBox* files_ = nullptr;
+  TNameList* files_ = nullptr;
   TDriveList* drives_ = nullptr;
   TButton* ok_ = nullptr;
   TButton* cancel_ = nullptr;

@@ -39,7 +39,7 @@ class TCustomLabel : public TGraphicControl {
   void Paint() override;
   void FontChanged() override;
   void AdjustBounds();
-  unsigned TextFlags() const;
+  virtual unsigned TextFlags() const;
 
  private:
   bool autoSize_ = true;
@@ -230,6 +230,8 @@ class TListBox : public TWinControl {
   void KeyDown(int& key, TShiftState shift) override;
   void MouseDown(TMouseButton button, TShiftState shift, int x, int y) override;
   void Select(int index, bool byUser);
+  // How a row's text is drawn in its row.
+  virtual unsigned ItemTextFlags() const { return DT_LEFT | DT_SINGLELINE | DT_NOPREFIX; }
 
  private:
   classes::TStringList items_;

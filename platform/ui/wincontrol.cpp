@@ -86,12 +86,7 @@ void TWinControl::CreateWnd() {
   if (!Parent()) {
     surface_ = std::make_unique<Surface>();
     surface_->Resize(std::max(0, ClientWidth()), std::max(0, ClientHeight()), ColorToRGB(Color()));
-    TopLevelInfo info;
-    info.caption = Caption();
-    info.outer = BoundsRect();
-    info.client = {ClientWidth(), ClientHeight()};
-    info.visible = Visible();
-    Windows()->GetBackend().CreateTopLevel(handle_, info);
+    Windows()->GetBackend().CreateTopLevel(handle_, TopLevelWindowInfo());
   }
   Perform(WM_CREATE);
   // The windowed children get their windows with their parent's.
@@ -125,14 +120,18 @@ void TWinControl::RecreateWnd() {
   Invalidate();
 }
 
-void TWinControl::UpdateTopLevelWindow() {
-  if (Parent() || !handle_ || !Windows()) return;
+TopLevelInfo TWinControl::TopLevelWindowInfo() {
   TopLevelInfo info;
   info.caption = Caption();
   info.outer = BoundsRect();
   info.client = {ClientWidth(), ClientHeight()};
   info.visible = Visible();
-  Windows()->GetBackend().UpdateTopLevel(handle_, info);
+  return info;
+}
+
+void TWinControl::UpdateTopLevelWindow() {
+  if (Parent() || !handle_ || !Windows()) return;
+  Windows()->GetBackend().UpdateTopLevel(handle_, TopLevelWindowInfo());
 }
 
 void TWinControl::SetTabOrder(int v) {

@@ -86,6 +86,38 @@ TEST_F(WizardTest, NoIniShowsTheDefaultAndAnExistingInstallationIsStoredWithoutA
   EXPECT_TRUE(Ended());
 }
 
+// A letter without a drive behind it: nothing can be created or found there, so OK goes
+// straight to the question, even for a path that exists below the host root.
+TEST_F(WizardTest, OnALetterWithoutADriveOkCreatesNothingAndAsks) {
+  fs::remove_all(drive());
+  testsupport::TempDir host;
+  fs::create_directories(host.path() / "TULMEVAR");
+  std::ofstream(host.path() / "TULMEVAR" / "ml5.dbf") << "x";
+  std::string below = host.str() + "/TULMEVAR";  // the installation, written as if on Q:
+  for (char& c : below)
+    if (c == '/') c = '\\';
+  const struct {
+    std::optional<std::string> ini;  // none: no INI file, the default path
+    std::string path;
+  } cases[] = {{std::nullopt, "f:\\tulmevar"}, {"Q:" + below, "Q:" + below}};
+  for (const auto& c : cases) {
+    fs::remove(ini());
+    if (c.ini) WriteIni(*c.ini);
+    const std::string before = IniBytes();
+    ui::HeadlessDriver local;
+    TFConfig* f = local.App().CreateForm<TFConfig>(kFConfigDescription);
+    local.Show(*f);
+    EXPECT_EQ(f->EDTul->Text(), c.path);
+    local.AnswerBoxes([](const ui::BoxRequest&) { return std::optional<int>(ui::IDNO); });
+    local.Click(*f->BitBtn1, 10, 10);
+    ASSERT_EQ(local.Boxes().size(), 1u) << c.path;
+    EXPECT_EQ(local.Boxes()[0].text,
+              std::string("Não foi encontrado o Tulmevara em "_ansi) + c.path + ". Desja continuar assim mesmo?");
+    EXPECT_EQ(IniBytes(), before) << c.path;
+  }
+  EXPECT_FALSE(fs::exists("/tulmevar"));  // the host root was never the drive
+}
+
 TEST_F(WizardTest, TheStoredPathFillsTheFieldOnce) {
   WriteIni("F:\\DADOS");
   Tulmevara(drive() / "DADOS");

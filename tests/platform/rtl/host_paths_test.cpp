@@ -66,12 +66,37 @@ TEST_F(HostPaths, NonAsciiNamesTheHostCannotSpellIn1252AreNeverMatched) {
   EXPECT_EQ(rtl::HostPath("F:\\dados\\BAD?.TXT"), DriveHost('f', "Dados/BAD?.TXT"));
 }
 
-TEST_F(HostPaths, DriveWithoutAMappingIsTheHostRoot) {
-  EXPECT_EQ(rtl::HostPath("Q:\\"), "/");
-  EXPECT_EQ(rtl::HostPath("q:\\PROC\\SELF"), "/proc/self");
+TEST_F(HostPaths, WithoutAMappingOnlyCIsADriveAndTheHostRoot) {
+  EXPECT_EQ(rtl::HostPath("C:\\"), "/");
+  EXPECT_EQ(rtl::HostPath("c:\\PROC\\SELF"), "/proc/self");
   const fs::path folder = windows_ / "drives" / "g";  // a plain folder serves as well as a link
   fs::create_directories(folder / "Sub");
   EXPECT_EQ(rtl::HostPath("G:\\sub\\X"), folder.string() + "/Sub/X");
+}
+
+// Any other letter names a drive that does not exist: the host root is never reached through
+// it, whatever the operation, even for a path that exists below the root.
+TEST_F(HostPaths, AnUnmappedLetterIsADriveThatDoesNotExist) {
+  Touch(root_ / "host" / "file.txt");
+  std::string host = (root_ / "host").string();  // the same folder written as if below Q:
+  for (char& c : host)
+    if (c == '/') c = '\\';
+  const std::string dir = "Q:" + host;
+  const std::string file = dir + "\\file.txt";
+  for (const std::string& p : {std::string("Q:\\"), std::string("Q:"), std::string("q:x"), dir, file})
+    EXPECT_EQ(rtl::HostPath(p), "") << p;
+  EXPECT_FALSE(rtl::DirectoryExists("Q:\\"));
+  EXPECT_FALSE(rtl::DirectoryExists(dir));
+  EXPECT_FALSE(rtl::FileExists(file));
+  EXPECT_EQ(rtl::FileGetAttr(file), -1);
+  EXPECT_TRUE(rtl::FindFiles(dir + "\\*.*").empty());
+  EXPECT_EQ(rtl::GetLongPathName(file), file);
+  EXPECT_FALSE(rtl::SetCurrentDir(dir));
+  EXPECT_FALSE(rtl::CreateDir(dir + "\\novo"));
+  EXPECT_FALSE(rtl::ForceDirectories(dir + "\\a\\b"));
+  EXPECT_FALSE(rtl::RenameFile(file, dir + "\\renamed.txt"));
+  EXPECT_FALSE(rtl::DeleteFile(file));
+  EXPECT_EQ(Entries(root_ / "host"), (std::set<std::string>{"file.txt"}));
 }
 
 TEST_F(HostPaths, RelativePathsStartAtTheCurrentDirectory) {

@@ -206,6 +206,29 @@ TEST_F(LogFormTest, TheBoxCloseButtonAnswersTheCloseResult) {
   EXPECT_EQ(form->answers, (std::vector<int>{mrCancel}));
 }
 
+// A short message under a long caption: the window manager would cut the caption of a box
+// sized to its text alone.
+TEST(MessageBoxForm, IsWideEnoughToShowItsCaptionWhole) {
+  HeadlessDriver driver;
+  driver.AnswerBoxes([](const BoxRequest&) -> std::optional<int> { return std::nullopt; });
+  int width = 0;
+  driver.Backend().idleHandler = [&] {
+    TCustomForm* box = driver.ActiveForm();
+    if (!box) return false;
+    width = box->ClientWidth();
+    driver.Backend().Sink()->KeyInput(WM_KEYDOWN, VK_RETURN, 0);
+    return true;
+  };
+  const std::string caption("Assistente de Configuração"_ansi);
+  EXPECT_EQ(driver.App().MessageBox("Feito.", caption, MB_OK), IDOK);
+  TBitmap scratch(1, 1);
+  scratch.Canvas().Font().SetName("MS Sans Serif");
+  scratch.Canvas().Font().SetHeight(-13);  // a title font of 10 points
+  scratch.Canvas().Font().SetStyle(fsBold);
+  // The caption, and beside it at least the window icon and the close box.
+  EXPECT_GE(width, scratch.Canvas().TextWidth(caption) + 48);
+}
+
 TEST(ConfirmationBox, AnswersItsAccelerators) {
   struct Case {
     bool alt;
@@ -324,6 +347,49 @@ TEST(DialogForm, SingleFrameGeometryAndTheLabelSizedFromTheFont) {
   EXPECT_EQ(form->Label3->Height(), 13);
   EXPECT_EQ(form->Label3->Left(), 31);
   EXPECT_GT(form->Label3->Width(), 0);
+}
+
+// What the window manager is told about the frame follows the border style and icons, as
+// read from the description and whenever either is set later.
+TEST(DialogForm, TheFrameOffersOnlyWhatItsBorderStyleAndIconsAskFor) {
+  HeadlessDriver driver;
+  auto* form = driver.App().CreateForm<TDialogForm>(kDialogForm);
+  driver.Show(*form);
+  struct Frame {
+    bool framed, sizeable, systemMenu, minimize, maximize;
+    bool operator==(const Frame&) const = default;
+  };
+  const auto shown = [&] {
+    const TopLevelInfo& t = driver.Backend().TopLevels().at(form->Handle());
+    return Frame{t.framed, t.sizeable, t.systemMenu, t.minimizeBox, t.maximizeBox};
+  };
+  EXPECT_EQ(shown(), (Frame{true, false, true, true, false}));  // as stored: minimize only
+
+  const TBorderIcons all = biSystemMenu | biMinimize | biMaximize;
+  const struct {
+    TFormBorderStyle style;
+    TBorderIcons icons;
+    Frame frame;
+  } cases[] = {
+      {bsSizeable, all, {true, true, true, true, true}},
+      {bsSingleForm, all, {true, false, true, true, true}},
+      {bsSingleForm, biSystemMenu | biMaximize, {true, false, true, false, true}},
+      {bsSingleForm, biMinimize | biMaximize, {true, false, false, false, false}},  // no menu, no boxes
+      {bsDialog, all, {true, false, true, false, false}},
+      {bsToolWindow, all, {true, false, true, false, false}},
+      {bsSizeToolWin, all, {true, true, true, false, false}},
+      {bsNoneForm, all, {false, false, false, false, false}},
+  };
+  for (const auto& c : cases) {
+    form->SetBorderStyle(c.style);
+    form->SetBorderIcons(c.icons);
+    EXPECT_EQ(shown(), c.frame) << "style " << c.style << ", icons " << c.icons;
+  }
+  // The icons alone, the style left as it is.
+  form->SetBorderStyle(bsSingleForm);
+  form->SetBorderIcons(all);
+  form->SetBorderIcons(biSystemMenu);
+  EXPECT_EQ(shown(), (Frame{true, false, true, false, false}));
 }
 
 TEST(DialogForm, FocusStartsOnTheFirstTabStopAndEnterTabEscapeAndClicksWork) {

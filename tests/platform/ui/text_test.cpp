@@ -132,6 +132,27 @@ TEST_F(TextTest, TextIsClippedToTheRectangleUnlessNoClip) {
   EXPECT_GT(InkBox(b, clBlack).right, 8);
 }
 
+// A line too long for its rectangle shows the longest start that fits before "..."; a line that
+// fits is drawn as it is.
+TEST_F(TextTest, EndEllipsisCutsOnlyALineThatDoesNotFit) {
+  const auto drawn = [&](const std::string& text, int width, unsigned flags) {
+    TBitmap b(200, 20);
+    b.Canvas().Font().Assign(c().Font());
+    b.Canvas().Brush().SetStyle(bsClear);
+    TRect r = Rect(10, 2, 10 + width, 15);
+    b.Canvas().DrawText(text, r, DT_SINGLELINE | DT_NOPREFIX | flags);
+    return b.Pixels().pixels;
+  };
+  const std::string path = "F:\\DADOS\\UMA PASTA DE NOME LONGO";
+  std::size_t keep = path.size();
+  while (keep > 0 && c().TextWidth(path.substr(0, keep) + "...") > 90) --keep;
+  ASSERT_GT(keep, 3u);
+  EXPECT_EQ(drawn(path, 90, DT_END_ELLIPSIS), drawn(path.substr(0, keep) + "...", 180, 0));
+  EXPECT_EQ(drawn("F:\\DADOS", 90, DT_END_ELLIPSIS), drawn("F:\\DADOS", 90, 0));
+  // Room for nothing but the dots.
+  EXPECT_EQ(drawn(path, 12, DT_END_ELLIPSIS), drawn("...", 12, 0));
+}
+
 TEST_F(TextTest, OpaqueTextFillsItsCellWithTheBackgroundColour) {
   c().Brush().SetColor(clYellow);  // solid brush: opaque text on yellow
   c().TextOut(3, 4, "x");
