@@ -35,6 +35,9 @@ std::unique_ptr<NtxOrder> NtxOrder::Open(std::unique_ptr<BlockFile> file, std::s
 void NtxOrder::ReadHeader() {
   cache_.clear();
   dirty_.clear();
+  newPages_.clear();
+  pendingFree_.clear();
+  changePath_.clear();
   fileSize_ = file_->Size();
   if (fileSize_ < 2 * kPageSize) Fail("the file is too short for an NTX index");
   headerRaw_.assign(kPageSize, 0);
@@ -229,15 +232,6 @@ std::uint32_t NtxOrder::AllocatePage() {
     const std::uint32_t off = header_.freePage;
     header_.freePage = 0;
     if (off < kPageSize || off % kPageSize != 0 || off + std::uint64_t{kPageSize} > fileSize_) break;
-    auto cached = cache_.find(off);
-    if (cached != cache_.end() && dirty_.count(off)) {
-      // Freed during this change and not written yet.
-      if (!cached->second.items.empty()) break;  // a free list leading into live pages ends here
-      if (cached->second.right != off) header_.freePage = cached->second.right;
-      cache_.erase(cached);
-      dirty_.erase(off);
-      return off;
-    }
     unsigned char raw[kPageSize];
     file_->Read(off, raw, kPageSize);
     const std::uint16_t count = static_cast<std::uint16_t>(raw[0] | (raw[1] << 8));
@@ -247,36 +241,121 @@ std::uint32_t NtxOrder::AllocatePage() {
     std::memcpy(&next, raw + slot0, 4);
     if (next != off) header_.freePage = next;
     cache_.erase(off);
+    newPages_.insert(off);
     return off;
   }
   const std::uint32_t off = static_cast<std::uint32_t>((fileSize_ + kPageSize - 1) / kPageSize * kPageSize);
   fileSize_ = off + std::uint64_t{kPageSize};
+  newPages_.insert(off);
   return off;
 }
 
 void NtxOrder::FreePage(std::uint32_t offset) {
-  // A free page holds no items; its first item offset leads to the next free page.
-  Page f = ntx::NewPage(offset, header_);
-  f.right = header_.freePage;
-  header_.freePage = offset;
-  cache_[offset] = std::move(f);
-  dirty_[offset] = true;
+  // The file's tree links the page until the change is written: it joins the free list after.
+  cache_.erase(offset);
+  dirty_.erase(offset);
+  pendingFree_.push_back(offset);
 }
 
+void NtxOrder::BeginChange() {
+  rootBefore_ = header_.root;
+  newPages_.clear();
+  pendingFree_.clear();
+  changePath_.clear();
+}
+
+void NtxOrder::WriteHeader(std::uint32_t root) {
+  Header h = header_;
+  h.root = root;
+  ntx::EncodeHeader(h, headerRaw_.data());
+  file_->Write(0, headerRaw_.data(), kPageSize);
+}
+
+void NtxOrder::WritePage(std::uint32_t offset, unsigned char* raw) {
+  const Page& p = cache_.at(offset);
+  if (p.items.size() > header_.maxItems) Fail("a page overflows (its neighbours are damaged)");
+  ntx::EncodePage(p, header_, raw);
+  pages_.Erase(offset);
+  file_->Write(offset, raw, kPageSize);
+}
+
+// Every single write leaves a sound tree, so that a process killed between two of them leaves
+// one for the other programs to read (and ours to repair): the header's counter moves first,
+// so that they drop what they cached; a change of one page is that page written in place; a
+// change of several writes every changed page but the topmost to a new place, then links them
+// in by writing the topmost in place (or the header, when the root changes); the pages left
+// behind join the free list only after that.
 void NtxOrder::Commit() {
   std::vector<unsigned char> raw(kPageSize);
-  if (dirty_.size() > 1) file_->BeforeStructuralChange();
-  for (const auto& [offset, changed] : dirty_) {
-    if (!changed) continue;
-    if (cache_.at(offset).items.size() > header_.maxItems) Fail("a page overflows (its neighbours are damaged)");
-    ntx::EncodePage(cache_.at(offset), header_, raw.data());
-    pages_.Erase(offset);
-    file_->Write(offset, raw.data(), kPageSize);
+  header_.version = static_cast<std::uint16_t>(header_.version + 1);
+  const bool structural = dirty_.size() > 1 || header_.root != rootBefore_ || !pendingFree_.empty();
+  if (!structural) {
+    WriteHeader(header_.root);
+    for (const auto& [offset, changed] : dirty_) WritePage(offset, raw.data());
+  } else {
+    file_->BeforeStructuralChange();
+    const std::set<std::uint32_t> freed(pendingFree_.begin(), pendingFree_.end());
+    // The topmost page of the change stays where it is; the pages of the path below it are
+    // rewritten too, so that every page that moves has its parent rewritten with its new place.
+    std::uint32_t top = 0;
+    if (header_.root == rootBefore_)
+      for (const Step& s : changePath_)
+        if (!freed.count(s.page) && dirty_.count(s.page)) {
+          top = s.page;
+          break;
+        }
+    bool below = top == 0;
+    for (const Step& s : changePath_) {
+      if (s.page == top) below = true;
+      else if (below && !freed.count(s.page)) Mutable(s.page);
+    }
+    std::vector<std::uint32_t> moving;
+    for (const auto& [offset, changed] : dirty_)
+      if (offset != top && !newPages_.count(offset)) moving.push_back(offset);
+    std::map<std::uint32_t, std::uint32_t> moved;
+    for (std::uint32_t from : moving) {
+      const std::uint32_t to = AllocatePage();
+      Page p = std::move(cache_.at(from));
+      cache_.erase(from);
+      dirty_.erase(from);
+      p.offset = to;
+      cache_[to] = std::move(p);
+      dirty_[to] = true;
+      moved[from] = to;
+      pendingFree_.push_back(from);
+    }
+    auto relink = [&](std::uint32_t& link) {
+      auto it = moved.find(link);
+      if (it != moved.end()) link = it->second;
+    };
+    for (auto& [offset, changed] : dirty_) {
+      Page& p = cache_.at(offset);
+      for (Item& it : p.items) relink(it.child);
+      relink(p.right);
+    }
+    relink(header_.root);
+    // The pages taken for the change leave the free list before they are written.
+    WriteHeader(rootBefore_);
+    for (const auto& [offset, changed] : dirty_)
+      if (offset != top) WritePage(offset, raw.data());
+    if (top != 0) WritePage(top, raw.data());
+    else WriteHeader(header_.root);
+    for (std::uint32_t f : pendingFree_) {
+      // A free page holds no items; its first item offset leads to the next free page.
+      Page free = ntx::NewPage(f, header_);
+      free.right = header_.freePage;
+      ntx::EncodePage(free, header_, raw.data());
+      pages_.Erase(f);
+      file_->Write(f, raw.data(), kPageSize);
+      header_.freePage = f;
+    }
+    if (!pendingFree_.empty()) WriteHeader(header_.root);
   }
   dirty_.clear();
-  header_.version = static_cast<std::uint16_t>(header_.version + 1);
+  newPages_.clear();
+  pendingFree_.clear();
+  changePath_.clear();
   ntx::EncodeHeader(header_, headerRaw_.data());
-  file_->Write(0, headerRaw_.data(), kPageSize);
   ++generation_;
   if (cache_.size() > kCacheLimit) cache_.clear();
 }
@@ -402,6 +481,7 @@ bool NtxOrder::Insert(const KeyEntry& entry) {
     throw IndexError(IndexErrorKind::kArgument, "Key of " + std::to_string(entry.key.size()) + " bytes for an order of " +
                                                     std::to_string(header_.keySize));
   try {
+    BeginChange();
     Path path;
     if (header_.unique &&
         Bound([&](std::string_view key, std::uint32_t) { return CompareKeys(key, entry.key) >= 0; }, &path)) {
@@ -423,6 +503,7 @@ bool NtxOrder::Insert(const KeyEntry& entry) {
       page = p.Child(lo);
     }
     Mutable(path.back().page).InsertItem(path.back().index, Item{0, entry.recno, entry.key});
+    changePath_ = path;
     Split(path);
     Commit();
     return true;
@@ -469,6 +550,7 @@ void NtxOrder::Split(Path path) {
 
 bool NtxOrder::Remove(const KeyEntry& entry) {
   try {
+    BeginChange();
     Path path;
     if (!FindPath(entry, &path)) return false;
     const Step at = path.back();
@@ -487,6 +569,7 @@ bool NtxOrder::Remove(const KeyEntry& entry) {
       branch.items[at.index].key = std::move(pred.key);
       branch.items[at.index].recno = pred.recno;
     }
+    changePath_ = path;
     FixUnderflow(path);
     Commit();
     return true;

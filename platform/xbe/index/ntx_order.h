@@ -6,6 +6,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -93,7 +94,10 @@ class NtxOrder : public Order {
   ntx::Page& Mutable(std::uint32_t offset);
   std::uint32_t AllocatePage();
   void FreePage(std::uint32_t offset);
-  void Commit();  // writes the changed pages and the header
+  void BeginChange();
+  void Commit();  // writes the changed pages and the header, a sound tree after every write
+  void WriteHeader(std::uint32_t root);
+  void WritePage(std::uint32_t offset, unsigned char* raw);
   void FixUnderflow(Path path);
   void Split(Path path);
   void WriteTree(std::vector<KeyEntry> entries);
@@ -107,6 +111,12 @@ class NtxOrder : public Order {
   PageCache pages_{ntx::kPageSize, kPageCacheBytes};
   ntx::PageGrid grid_;
   std::map<std::uint32_t, bool> dirty_;  // page offset -> changed
+  // The change in progress: the root it started from, the pages it took (never linked from the
+  // file's tree yet), the pages it frees (still linked until it is written), its path down.
+  std::uint32_t rootBefore_ = 0;
+  std::set<std::uint32_t> newPages_;
+  std::vector<std::uint32_t> pendingFree_;
+  Path changePath_;
   std::vector<unsigned char> headerRaw_;
   std::uint64_t generation_ = 0;
   std::uint64_t countGeneration_ = ~0ull;
