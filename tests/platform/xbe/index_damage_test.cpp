@@ -126,7 +126,9 @@ class KeyPastTheTable : public ::testing::TestWithParam<std::uint16_t> {
     for (std::uint32_t r = 1; r <= 5; ++r) {
       EXPECT_EQ(XbeAppendRecord(t), 0u);
       SetText(t, "K", "A" + std::to_string(r));
-      if (r == 5 && c.lastDeleted) EXPECT_EQ(XbeDeleteRecord(t), 0u);
+      if (r == 5 && c.lastDeleted) {
+        EXPECT_EQ(XbeDeleteRecord(t), 0u);
+      }
       EXPECT_EQ(XbeWriteRecord(t), 0u) << LastErrorText();
       entries.push_back({"A" + std::to_string(r) + std::string(4, ' '), r});
     }
