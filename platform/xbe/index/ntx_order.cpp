@@ -76,10 +76,11 @@ const Page& NtxOrder::PageAt(std::uint32_t offset) {
 
 PageView NtxOrder::View(std::uint32_t offset) {
   if (!dirty_.empty() && dirty_.count(offset)) return PageView(cache_.at(offset), header_);
-  // The link is checked before the cache is asked: only pages that passed their check are there.
+  // Only pages that passed the link and page checks are cached, and no link finds a free slot:
+  // a hit needs no check.
+  if (const unsigned char* raw = pages_.Find(offset)) return PageView(raw, header_);
   if (offset < kPageSize || offset % kPageSize != 0 || offset + std::uint64_t{kPageSize} > fileSize_)
     Fail("a page link points outside the file (offset " + std::to_string(offset) + ")");
-  if (const unsigned char* raw = pages_.Find(offset)) return PageView(raw, header_);
   unsigned char* raw = pages_.Claim(offset);
   try {
     file_->Read(offset, raw, kPageSize);
