@@ -117,6 +117,13 @@ int IndexOrder::Compare(const RecordView& a, const RecordView& b) {
   return RecnoBefore(a.RecordNumber(), b.RecordNumber()) ? -1 : 1;
 }
 
+void IndexOrder::PastTheEnd(std::uint32_t recno) {
+  // Keys are written only for records already in the table; stepping on from here could come
+  // back to the same key, as a walk backwards from the last record there is does.
+  Fail(kCorruptFile, "The index " + file_.FileName() + " (order " + Info().name + ") is corrupt: a key names record " +
+                         std::to_string(recno) + ", past the end of the table.");
+}
+
 void IndexOrder::SetScope(Bound which, std::string key, std::string given) {
   bounds_[which - 1] = std::move(key);
   given_[which - 1] = std::move(given);

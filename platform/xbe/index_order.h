@@ -34,6 +34,7 @@ class IndexOrder final : public Order {
   std::uint32_t Prior(const RecordView& current) override;
   bool Contains(const RecordView& record) override;
   int Compare(const RecordView& a, const RecordView& b) override;
+  [[noreturn]] void PastTheEnd(std::uint32_t recno) override;
 
   IndexFile& File() { return file_; }
   IndexFile::Tag& Tag() { return file_.Tags()[tag_]; }

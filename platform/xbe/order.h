@@ -21,6 +21,10 @@ class Order {
   virtual bool Contains(const RecordView& record) { (void)record; return true; }
   // The order of two records in this order: negative, 0 or positive.
   virtual int Compare(const RecordView& a, const RecordView& b) = 0;
+  // The order gave `recno`, which lies past the end of the table. Natural order took its count
+  // before another program took back an append, and the walk goes on from the records there
+  // are; an index order raises the corrupt-file error (its file names a record never written).
+  virtual void PastTheEnd(std::uint32_t recno) { (void)recno; }
 };
 
 // Record-number order. `recordCount` asks the file; `knownCount` is the count last seen, below

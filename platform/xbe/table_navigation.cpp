@@ -68,6 +68,7 @@ bool Table::Visible(Order& order, const RecordView& view, bool withFilters) {
 bool Table::LandVisible(Order& order, std::uint32_t recno, bool forward) {
   for (std::uint32_t r = recno; r != 0; r = forward ? order.Next(*currentView_) : order.Prior(*currentView_)) {
     if (!Load(r)) {
+      order.PastTheEnd(r);
       if (forward) return false;
       r = std::min(r - 1, RecordCount());  // backwards: the last record there is now
       if (r == 0 || !Load(r)) return false;

@@ -108,7 +108,11 @@ cdx::NodeView CdxTag::View(std::uint32_t offset) {
   // last view still shows it.
   if (offset == viewNode_ && file_.slotsChanged == viewSlots_) return *view_;
   if (!ValidNode(offset, file_.Size())) Fail("a node link points outside the file (offset " + std::to_string(offset) + ")");
-  view_.emplace(file_.Page(offset), offset, header_.keyLength, file_.File().Name());
+  const unsigned char* raw = file_.Page(offset);
+  // Forgotten before the check: a node that fails it leaves no view (emplace leaves none), and
+  // nothing may name the view it replaced.
+  viewSlots_ = ~std::uint64_t{0};
+  view_.emplace(raw, offset, header_.keyLength, file_.File().Name());
   viewNode_ = offset;
   viewSlots_ = file_.slotsChanged;
   return *view_;
@@ -661,11 +665,13 @@ class CdxCursor : public OrderCursor {
 
   bool First() override {
     steps_ = 0;
+    valid_ = false;
     t_.TrimCache();
     return Edge(reverse_);
   }
   bool Last() override {
     steps_ = 0;
+    valid_ = false;
     t_.TrimCache();
     return Edge(!reverse_);
   }
@@ -674,17 +680,20 @@ class CdxCursor : public OrderCursor {
 
   bool Seek(std::string_view key) override {
     steps_ = 0;
+    valid_ = false;
     t_.TrimCache();
     return reverse_ ? SeekHigh(key) : SeekLow(key);
   }
   bool SeekLast(std::string_view key) override {
     steps_ = 0;
+    valid_ = false;
     t_.TrimCache();
     return reverse_ ? SeekLow(key) : SeekHigh(key);
   }
 
   bool Find(const KeyEntry& entry) override {
     steps_ = 0;
+    valid_ = false;
     t_.TrimCache();
     if (!t_.FindPath(entry, &path_)) path_.clear();
     return Load();
@@ -719,6 +728,7 @@ class CdxCursor : public OrderCursor {
 
   bool Move(bool forward) {
     if (!valid_) return false;
+    valid_ = false;
     t_.TrimCache();
     // The step count guards one walk in one direction.
     if ((forward ? 1 : -1) != direction_) steps_ = 0;
@@ -741,15 +751,16 @@ class CdxCursor : public OrderCursor {
   }
 
   bool Load() {
-    valid_ = !path_.empty();
+    const bool on = !path_.empty();
     // Nodes linked into one another many times over could make a walk practically endless.
-    if (valid_ && ++steps_ > 4 * t_.MaxEntries()) Corrupt("index", "the walk does not end (nodes linked more than once)");
-    if (valid_) {
+    if (on && ++steps_ > 4 * t_.MaxEntries()) Corrupt("index", "the walk does not end (nodes linked more than once)");
+    if (on) {
       const std::string_view key = t_.KeyAt(path_.back(), &current_.recno);
       current_.key.assign(key.data(), key.size());
     }
     generation_ = t_.Generation();
-    return valid_;
+    valid_ = on;
+    return on;
   }
 
   CdxTag& t_;
@@ -758,6 +769,8 @@ class CdxCursor : public OrderCursor {
   bool reverse_;
   CdxTag::Path path_;
   KeyEntry current_;
+  // False from the start of each call until it has loaded its entry: a call that fails part
+  // way leaves the cursor off the order, never on a path that stops short.
   bool valid_ = false;
   std::uint64_t generation_ = 0;
 };

@@ -137,6 +137,9 @@ class LeafReader {
     const std::size_t count = leaf.Count();
     char* key = key_.data();
     std::size_t keyEnd = kNodeSize, k = 0;
+    // The key decoded last is overwritten below: a scan that fails leaves none decoded.
+    next_ = 0;
+    keyEnd_ = kNodeSize;
     for (; k < count; ++k) {
       const std::uint64_t v = leaf.LeafInfo(k);
       Decode(leaf, l, k, v, key, key, keyEnd, file);

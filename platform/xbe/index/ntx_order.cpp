@@ -79,6 +79,8 @@ const Page& NtxOrder::PageAt(std::uint32_t offset) {
 
 PageView NtxOrder::View(std::uint32_t offset) {
   if (!dirty_.empty() && dirty_.count(offset)) return PageView(cache_.at(offset), header_);
+  // Only pages that passed the link and page checks are cached, and no link finds a free slot:
+  // a hit needs no check.
   if (const unsigned char* raw = pages_.Find(offset)) return PageView(raw, header_);
   if (offset < kPageSize || offset % kPageSize != 0 || offset + std::uint64_t{kPageSize} > fileSize_)
     Fail("a page link points outside the file (offset " + std::to_string(offset) + ")");
@@ -702,6 +704,7 @@ class NtxCursor : public OrderCursor {
 
   bool First() override {
     steps_ = 0;
+    valid_ = false;
     o_.TrimCache();
     path_.clear();
     o_.DescendFirst(o_.Root(), &path_);
@@ -710,6 +713,7 @@ class NtxCursor : public OrderCursor {
   }
   bool Last() override {
     steps_ = 0;
+    valid_ = false;
     o_.TrimCache();
     path_.clear();
     o_.DescendLast(o_.Root(), &path_);
@@ -718,6 +722,7 @@ class NtxCursor : public OrderCursor {
   }
   bool Next() override {
     if (!valid_) return false;
+    valid_ = false;
     o_.TrimCache();
     Direction(1);
     if (Resync() == Where::kFollowing) return Load();
@@ -726,6 +731,7 @@ class NtxCursor : public OrderCursor {
   }
   bool Prev() override {
     if (!valid_) return false;
+    valid_ = false;
     o_.TrimCache();
     Direction(-1);
     const Where w = Resync();
@@ -737,6 +743,7 @@ class NtxCursor : public OrderCursor {
   }
   bool Seek(std::string_view key) override {
     steps_ = 0;
+    valid_ = false;
     o_.TrimCache();
     std::optional<ntx::PageView> leaf;  // spares looking the landing page up again
     o_.Bound([&](std::string_view k, std::uint32_t) { return o_.CompareKeys(k.substr(0, key.size()), key) >= 0; },
@@ -745,6 +752,7 @@ class NtxCursor : public OrderCursor {
   }
   bool SeekLast(std::string_view key) override {
     steps_ = 0;
+    valid_ = false;
     o_.TrimCache();
     if (!o_.Bound([&](std::string_view k, std::uint32_t) { return o_.CompareKeys(k.substr(0, key.size()), key) > 0; },
                   &path_)) {
@@ -757,6 +765,7 @@ class NtxCursor : public OrderCursor {
   }
   bool Find(const KeyEntry& entry) override {
     steps_ = 0;
+    valid_ = false;
     o_.TrimCache();
     if (!o_.FindPath(entry, &path_)) path_.clear();
     return Load();
@@ -775,18 +784,19 @@ class NtxCursor : public OrderCursor {
 
   // `known`: the view of the path's last page, when the caller has it at hand.
   bool Load(const std::optional<ntx::PageView>& known = std::nullopt) {
-    valid_ = !path_.empty();
+    const bool on = !path_.empty();
     // Pages linked into one another many times over could make a walk practically endless;
     // no sound file holds more entries than its pages can.
-    if (valid_ && ++steps_ > 4 * o_.MaxEntries()) Corrupt("index", "the walk does not end (pages linked more than once)");
-    if (valid_) {
+    if (on && ++steps_ > 4 * o_.MaxEntries()) Corrupt("index", "the walk does not end (pages linked more than once)");
+    if (on) {
       const PageView p = known ? *known : o_.View(path_.back().page);
       if (path_.back().index >= p.Count()) Corrupt("index", "a walk left its page");
       current_.key.assign(p.Key(path_.back().index));
       current_.recno = p.Recno(path_.back().index);
     }
     generation_ = o_.Generation();
-    return valid_;
+    valid_ = on;
+    return on;
   }
 
   // After a change of the order, finds the current entry again, or the one now following it.
@@ -807,6 +817,8 @@ class NtxCursor : public OrderCursor {
   int direction_ = 0;
   NtxOrder::Path path_;
   KeyEntry current_;
+  // False from the start of each call until it has loaded its entry: a call that fails part
+  // way leaves the cursor off the order, never on a path that stops short.
   bool valid_ = false;
   std::uint64_t generation_ = 0;
 };

@@ -19,7 +19,8 @@ void PageCache::Reset(std::uint64_t fileSize) {
 }
 
 const unsigned char* PageCache::Find(std::uint32_t offset) {
-  if (sets_ == 0) return nullptr;
+  // 0 marks a free slot: a damaged link to offset 0 must not find one.
+  if (sets_ == 0 || offset == 0) return nullptr;
   const std::size_t first = SetOf(offset);
   for (std::size_t i = first; i < first + kWays; ++i)
     if (offsets_[i] == offset) {

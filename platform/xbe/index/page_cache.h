@@ -14,7 +14,8 @@ class PageCache {
 
   // Empties the cache and sizes it for a file of that size (never above the capacity).
   void Reset(std::uint64_t fileSize);
-  // The page at `offset` (a multiple of the page size, never 0), or null.
+  // The page at `offset` (a multiple of the page size), or null; always null for 0, which marks
+  // the free slots.
   const unsigned char* Find(std::uint32_t offset);
   // Room for the page at `offset`, taking the place of an older page; the caller fills it (and
   // erases it when it cannot).

@@ -7,6 +7,10 @@
 
 #include "engine_fixture.h"
 #include "index_helpers.h"
+#include "platform/xbe/index/block_file.h"
+#include "platform/xbe/index/cdx_file.h"
+#include "platform/xbe/index/ntx_order.h"
+#include "platform/xbe/table_create.h"
 #include "testsupport.h"
 
 using namespace xbetest;
@@ -91,5 +95,90 @@ TEST(DamagedIndexes, AnswerCleanlyAndLeaveTheTableAlone) {
   }
   XBE_OK(XbeCloseTable(t));
 }
+
+// A key naming a record past the end of the table ends the walk with the corrupt-file error, in
+// either direction and on every try, whichever record the walk would have fallen back to.
+struct PastTheEndCase {
+  const char* what;
+  const char* badKey;  // sorts among the keys A1 .. A5 of records 1 .. 5
+  bool lastDeleted;    // record 5 deleted (deleted records are hidden)
+  bool forward;        // reached from the top by steps forwards; else from the bottom backwards
+};
+
+const PastTheEndCase kPastTheEnd[] = {
+    {"the last key", "A9", false, false},
+    {"the key before a hidden last record", "A45", true, false},
+    {"a key reached forwards", "A25", false, true},
+};
+
+class KeyPastTheTable : public ::testing::TestWithParam<std::uint16_t> {
+ protected:
+  bool Cdx() const { return GetParam() == XBE_CDX; }
+  std::string Path(const char* name) const { return tmp_.str() + "/" + name; }
+
+  // T with records 1 .. 5, and its index holding their keys and `badKey` for record 99.
+  XBEHANDLE OpenWithIndex(const PastTheEndCase& c, XBEHANDLE* order) {
+    xbe::CreateTable(Path("T"), Cdx() ? xbe::TableType::kCdx : xbe::TableType::kNtx, {{"K", 4, 6, 0}});
+    OpenOptions o;
+    o.tableType = GetParam();
+    const XBEHANDLE t = OpenTable(conn_, "T", o);
+    std::vector<xbe::index::KeyEntry> entries;
+    for (std::uint32_t r = 1; r <= 5; ++r) {
+      EXPECT_EQ(XbeAppendRecord(t), 0u);
+      SetText(t, "K", "A" + std::to_string(r));
+      if (r == 5 && c.lastDeleted) {
+        EXPECT_EQ(XbeDeleteRecord(t), 0u);
+      }
+      EXPECT_EQ(XbeWriteRecord(t), 0u) << LastErrorText();
+      entries.push_back({"A" + std::to_string(r) + std::string(4, ' '), r});
+    }
+    std::string bad = c.badKey;
+    bad.resize(6, ' ');
+    entries.push_back({bad, 99});
+    const std::string file = Path(Cdx() ? "TK.cdx" : "TK.ntx");
+    if (Cdx())
+      xbe::index::CdxFile::Create(xbe::index::CreateHostFile(file))
+          ->AddTag({"K", "K", "", false, false, 6, xbe::expr::Type::kCharacter}, entries);
+    else
+      xbe::index::NtxOrder::Create(xbe::index::CreateHostFile(file), "TK", {"K", "", false, false, 6, 0}, entries);
+    *order = OpenIndex(t, file);
+    return t;
+  }
+
+  testsupport::TempDir tmp_;
+  Connection conn_{tmp_.str()};
+};
+
+TEST_P(KeyPastTheTable, EndsTheWalkWithTheCorruptFileError) {
+  ShowDeleted(false);
+  for (const PastTheEndCase& c : kPastTheEnd) {
+    SCOPED_TRACE(c.what);
+    XBEHANDLE order = 0;
+    const XBEHANDLE t = OpenWithIndex(c, &order);
+    ASSERT_NE(order, 0u);
+    for (int round = 0; round < 2; ++round) {
+      XBERESULT r;
+      if (c.forward) {
+        XBE_OK(XbeGotoTop(order));
+        XBE_OK(XbeSkip(order, 1));
+        EXPECT_EQ(CurrentRecord(t), 2u);
+        r = XbeSkip(order, 1);
+      } else {
+        r = XbeGotoBottom(order);
+        if (r == 0) {
+          EXPECT_EQ(CurrentRecord(t), c.lastDeleted ? 4u : 5u);
+          r = XbeSkip(order, -1);
+        }
+      }
+      EXPECT_EQ(r, 6006u) << "on record " << CurrentRecord(t);
+      EXPECT_NE(LastErrorText().find("past the end of the table"), std::string::npos) << LastErrorText();
+    }
+    XBE_OK(XbeCloseTable(t));
+    std::filesystem::remove(Path("T.dbf"));
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, KeyPastTheTable, ::testing::Values(XBE_NTX, XBE_CDX),
+                         [](const auto& info) { return info.param == XBE_CDX ? "cdx" : "ntx"; });
 
 }  // namespace

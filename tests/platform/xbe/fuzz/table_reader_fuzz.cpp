@@ -67,6 +67,15 @@ void RunCase(const std::string& dir, const std::uint8_t* data, std::size_t size)
       XbeGetRecordCRC(t, &crc, 0);
       XbeSkip(t, 1);
     }
+    // Backwards from the bottom, going on after errors as a caller may.
+    steps = 0;
+    for (XbeGotoBottom(t); steps < 200; ++steps) {
+      uint16_t bof = 1;
+      XbeAtBOF(t, &bof);
+      if (bof) break;
+      XbeGetRecord(t, image.data(), recordLength);
+      XbeSkip(t, -1);
+    }
     XbeGotoBottom(t);
     XbeSkip(t, -3);
     uint32_t count = 0;

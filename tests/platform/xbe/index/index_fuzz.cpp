@@ -1,5 +1,6 @@
 // Random mutation of index files for a fixed short time: every damaged file must give an
-// IndexError (or work), never a crash, another exception or a hang.
+// IndexError (or work), never a crash, another exception or a hang, also on calls made after an
+// error through the same order and cursor.
 // Usage: xbe_index_fuzz [seconds [seed]] (default 4 s); the reference files are used when present.
 #include <chrono>
 #include <cstdio>
@@ -66,18 +67,60 @@ void Mutate(std::string& s, std::mt19937& rng) {
   }
 }
 
+// One call on the order or a cursor: a corrupt-file error is an answer like any other, and the
+// same handles go on being used after it (errors other than IndexError still end the run).
+template <class Call>
+void Try(const Call& call) {
+  try {
+    call();
+  } catch (const IndexError&) {
+  }
+}
+
 void Exercise(Order& o, std::mt19937& rng) {
-  o.KeyCount();
+  Try([&] { o.KeyCount(); });
   auto c = o.NewCursor();
   int steps = 0;
-  for (bool ok = c->First(); ok && steps < 5000; ok = c->Next()) ++steps;
-  for (bool ok = c->Last(); ok && steps < 10000; ok = c->Prev()) ++steps;
+  Try([&] {
+    for (bool ok = c->First(); ok && steps < 5000; ok = c->Next()) ++steps;
+  });
+  Try([&] {
+    for (bool ok = c->Last(); ok && steps < 10000; ok = c->Prev()) ++steps;
+  });
   const std::string key(static_cast<std::size_t>(o.Info().keyLength), static_cast<char>('0' + rng() % 60));
-  c->Seek(key.substr(0, rng() % (key.size() + 1)));
-  c->SeekLast(key.substr(0, 1));
-  o.Insert({key, 99999});
-  o.Remove({key, 99999});
-  if (c->First()) o.Remove(c->Current());
+  // Seeks, edges and steps both ways in any order, each from wherever the last call left the
+  // cursor, failed or not.
+  for (int i = 0; i < 24; ++i) {
+    Try([&] {
+      switch (rng() % 8) {
+        case 0: c->First(); break;
+        case 1: c->Last(); break;
+        case 2: c->Seek(key.substr(0, rng() % (key.size() + 1))); break;
+        case 3: c->SeekLast(key.substr(0, 1)); break;
+        case 4:
+          for (int n = 1 + static_cast<int>(rng() % 64); n > 0 && c->Next(); --n) {
+          }
+          break;
+        case 5:
+          for (int n = 1 + static_cast<int>(rng() % 64); n > 0 && c->Prev(); --n) {
+          }
+          break;
+        case 6:
+          if (c->Valid()) c->Find(c->Current());
+          break;
+        default: o.KeyCount(); break;
+      }
+    });
+  }
+  Try([&] { o.Insert({key, 99999}); });
+  Try([&] { o.Remove({key, 99999}); });
+  Try([&] {
+    if (c->First()) o.Remove(c->Current());
+  });
+  Try([&] {
+    for (int n = 0; n < 64 && c->Prev(); ++n) {
+    }
+  });
   o.Check();
 }
 
