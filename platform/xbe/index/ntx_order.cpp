@@ -295,7 +295,8 @@ void NtxOrder::Commit() {
     WriteHeader(header_.root);
     for (const auto& [offset, changed] : dirty_) WritePage(offset, raw.data());
   } else {
-    file_->BeforeStructuralChange();
+    // No rebuild is needed after a kill among these writes (the file holds the entries of before
+    // or after the change), so none is asked for: the structural note stays with the CDX files.
     const std::set<std::uint32_t> freed(pendingFree_.begin(), pendingFree_.end());
     // The topmost page of the change stays where it is; the pages of the path below it are
     // rewritten too, so that every page that moves has its parent rewritten with its new place.
