@@ -63,6 +63,8 @@ void CdxTag::ReadHeader() {
   cache_.clear();
   dirty_.clear();
   pendingFree_.clear();
+  newNodes_.clear();
+  changePath_.clear();
   headerRaw_.assign(cdx::kHeaderSize, 0);
   if (headerOffset_ + std::uint64_t{cdx::kHeaderSize} > file_.Size()) Fail("a tag header lies outside the file");
   file_.File().Read(headerOffset_, headerRaw_.data(), cdx::kHeaderSize);
@@ -291,15 +293,116 @@ bool CdxTag::FindPath(const KeyEntry& entry, Path* path) {
   Fail("the walk does not end");
 }
 
-void CdxTag::Commit() {
+void CdxTag::BeginChange() {
+  rootBefore_ = header_.root;
+  newNodes_.clear();
+  changePath_.clear();
+}
+
+std::uint32_t CdxTag::NewNode() {
+  const std::uint32_t off = file_.AllocateNode();
+  newNodes_.insert(off);
+  return off;
+}
+
+void CdxTag::WriteNode(std::uint32_t off) {
   unsigned char raw[kNodeSize];
-  if (dirty_.size() > 1 || !pendingFree_.empty()) file_.File().BeforeStructuralChange();
-  for (const auto& [off, changed] : dirty_) {
-    if (!changed) continue;
-    if (!cdx::EncodeNode(cache_.at(off), header_.keyLength, pad_, raw)) Fail("a node does not fit (internal)");
-    file_.Write(off, raw, kNodeSize);
+  if (!cdx::EncodeNode(cache_.at(off), header_.keyLength, pad_, raw)) Fail("a node does not fit (internal)");
+  file_.Write(off, raw, kNodeSize);
+}
+
+bool CdxTag::OnlyLinksChanged(std::uint32_t off) {
+  const Node stored = cdx::DecodeNode(file_.Page(off), off, header_.keyLength, pad_, file_.Size(), file_.File().Name());
+  const Node& now = cache_.at(off);
+  if (stored.attributes != now.attributes || stored.entries.size() != now.entries.size()) return false;
+  for (std::size_t i = 0; i < now.entries.size(); ++i)
+    if (stored.entries[i].key != now.entries[i].key || stored.entries[i].recno != now.entries[i].recno ||
+        stored.entries[i].child != now.entries[i].child)
+      return false;
+  return true;
+}
+
+// Every single write leaves a sound tree for a process killed between two of them, whether the
+// file is then read by descending from the root or along the sibling links: a change of one node
+// is that node written in place; a change of several writes every changed node but the topmost to
+// a new place, then the topmost in place (the tag header, when the root changes), which links them
+// in, then the sibling links of their neighbours one by one (a walk along them sees the nodes of
+// before or of after), and frees what is left behind last. The file's change counter moves
+// first, so that other programs drop what they cached even when we are killed halfway.
+void CdxTag::Commit() {
+  const bool structural = dirty_.size() > 1 || !pendingFree_.empty() || header_.root != rootBefore_;
+  if (!structural) {
+    for (const auto& [off, changed] : dirty_) WriteNode(off);
+  } else {
+    file_.File().BeforeStructuralChange();
+    if (!directory_) file_.NoteChange();
+    const std::set<std::uint32_t> freed(pendingFree_.begin(), pendingFree_.end());
+    std::set<std::uint32_t> linksOnly;
+    for (const auto& [off, changed] : dirty_)
+      if (!newNodes_.count(off) && OnlyLinksChanged(off)) linksOnly.insert(off);
+    // The topmost node of the path whose contents change stays in place; the path's nodes below
+    // it move, so that each moving node's parent is rewritten with its new place.
+    std::uint32_t top = 0;
+    if (header_.root == rootBefore_)
+      for (const Step& st : changePath_)
+        if (!freed.count(st.node) && dirty_.count(st.node) && !linksOnly.count(st.node)) {
+          top = st.node;
+          break;
+        }
+    bool below = top == 0;
+    for (const Step& st : changePath_) {
+      if (st.node == top) below = true;
+      else if (below && !freed.count(st.node)) {
+        Mutable(st.node);
+        linksOnly.erase(st.node);
+      }
+    }
+    std::map<std::uint32_t, std::uint32_t> moved;
+    for (const auto& [off, changed] : dirty_)
+      if (off != top && !newNodes_.count(off) && !linksOnly.count(off)) moved[off] = 0;
+    for (auto& [from, to] : moved) to = NewNode();
+    // The neighbours of a moving node learn its new place after the switch.
+    for (const auto& [from, to] : moved)
+      for (const std::uint32_t side : {cache_.at(from).left, cache_.at(from).right})
+        if (side != kNone && !moved.count(side) && !dirty_.count(side) && !freed.count(side)) {
+          Mutable(side);
+          linksOnly.insert(side);
+        }
+    for (const auto& [from, to] : moved) {
+      Node n = std::move(cache_.at(from));
+      cache_.erase(from);
+      dirty_.erase(from);
+      n.offset = to;
+      cache_[to] = std::move(n);
+      dirty_[to] = true;
+      pendingFree_.push_back(from);
+    }
+    auto relink = [&](std::uint32_t& link) {
+      auto it = moved.find(link);
+      if (it != moved.end()) link = it->second;
+    };
+    for (auto& [off, changed] : dirty_) {
+      Node& n = cache_.at(off);
+      relink(n.left);
+      relink(n.right);
+      if (!n.IsLeaf())
+        for (Entry& e : n.entries) relink(e.child);
+    }
+    relink(header_.root);
+    for (const auto& [off, changed] : dirty_)
+      if (off != top && !linksOnly.count(off)) WriteNode(off);
+    if (top != 0) {
+      WriteNode(top);
+    } else {
+      cdx::EncodeTagHeader(header_, headerRaw_.data());
+      if (directory_) file_.StampHeader(headerRaw_.data());
+      file_.Write(headerOffset_, headerRaw_.data(), cdx::kHeaderSize);
+    }
+    for (std::uint32_t off : linksOnly) WriteNode(off);
   }
   dirty_.clear();
+  newNodes_.clear();
+  changePath_.clear();
   // Nodes go to the free list only once nothing links to them any more.
   for (std::uint32_t node : pendingFree_) file_.FreeNode(node);
   pendingFree_.clear();
@@ -356,7 +459,7 @@ void CdxTag::SplitUp(Path path) {
       }
     }
     Node r;
-    r.offset = file_.AllocateNode();
+    r.offset = NewNode();
     r.attributes = x.IsLeaf() ? cdx::kLeaf : cdx::kBranch;
     r.entries.assign(x.entries.begin() + static_cast<std::ptrdiff_t>(k), x.entries.end());
     x.entries.resize(k);
@@ -373,7 +476,7 @@ void CdxTag::SplitUp(Path path) {
     path.pop_back();
     if (wasRoot || path.empty()) {
       Node root;
-      root.offset = file_.AllocateNode();
+      root.offset = NewNode();
       root.attributes = cdx::kBranch | cdx::kRoot;
       root.entries = {xMax, rMax};
       header_.root = root.offset;
@@ -392,6 +495,7 @@ bool CdxTag::Insert(const KeyEntry& entry) {
     throw IndexError(IndexErrorKind::kArgument, "Key of " + std::to_string(entry.key.size()) + " bytes for a tag of " +
                                                     std::to_string(header_.keyLength));
   try {
+    BeginChange();
     Path path;
     if (info_.unique &&
         Bound([&](std::string_view key, std::uint32_t) { return CompareKeys(key, entry.key) >= 0; }, &path)) {
@@ -420,6 +524,7 @@ bool CdxTag::Insert(const KeyEntry& entry) {
     Node& leaf = Mutable(path.back().node);
     leaf.entries.insert(leaf.entries.begin() + static_cast<std::ptrdiff_t>(path.back().index),
                         Entry{entry.key, entry.recno, 0});
+    changePath_ = path;
     SplitUp(path);
     Commit();
     return true;
@@ -472,8 +577,10 @@ void CdxTag::RemoveNodeFromParent(Path path) {
 
 bool CdxTag::Remove(const KeyEntry& entry) {
   try {
+    BeginChange();
     Path path;
     if (!FindPath(entry, &path)) return false;
+    changePath_ = path;
     Node& leaf = Mutable(path.back().node);
     leaf.entries.erase(leaf.entries.begin() + static_cast<std::ptrdiff_t>(path.back().index));
     if (leaf.entries.empty() && path.size() > 1) {

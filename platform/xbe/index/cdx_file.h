@@ -5,6 +5,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -105,6 +106,16 @@ class CdxTag : public Order {
   std::map<std::uint32_t, cdx::Node> cache_;  // decoded nodes, for changes and checks
   std::map<std::uint32_t, bool> dirty_;
   std::vector<std::uint32_t> pendingFree_;  // nodes freed by the change in progress
+  // The change in progress: the root it started from, the nodes it took (linked from nothing in
+  // the file yet) and its path down.
+  std::uint32_t rootBefore_ = 0;
+  std::set<std::uint32_t> newNodes_;
+  Path changePath_;
+  void BeginChange();
+  std::uint32_t NewNode();
+  void WriteNode(std::uint32_t offset);
+  // True when the node being changed differs from the file's only in its sibling links.
+  bool OnlyLinksChanged(std::uint32_t offset);
   std::uint64_t countGeneration_ = ~0ull;
   std::uint64_t count_ = 0;
   // Bound with the search in the leaf left to `scanLeaf(leaf view)`, which returns its index.
