@@ -9,6 +9,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/xbe/little_endian.h"
 #include "platform/xbe/crc32.h"
 #include "platform/xbe/errors.h"
 #include "platform/xbe/restructure_switch.h"
@@ -27,16 +28,6 @@ constexpr std::size_t kHeaderSize = 16 + kIdSize;
 constexpr std::uint64_t kImageChunk = 1 << 20;
 
 enum RecordKind : std::uint8_t { kFileRecord = 1, kImageRecord = 2, kParticipantRecord = 3 };
-
-void PutLe(std::string& s, std::uint64_t v, int bytes) {
-  for (int i = 0; i < bytes; ++i) s += static_cast<char>((v >> (8 * i)) & 0xFF);
-}
-
-std::uint64_t GetLe(const char* p, int bytes) {
-  std::uint64_t v = 0;
-  for (int i = bytes - 1; i >= 0; --i) v = v << 8 | static_cast<unsigned char>(p[i]);
-  return v;
-}
 
 struct ParsedJournal {
   bool whole = false;  // the header is complete

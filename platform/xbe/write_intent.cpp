@@ -7,6 +7,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include "platform/xbe/little_endian.h"
 #include "platform/xbe/crc32.h"
 #include "platform/xbe/errors.h"
 
@@ -25,16 +26,6 @@ constexpr std::uint64_t kSlot = 16;
 constexpr std::uint64_t kTableDone = kSlot + 1;
 constexpr std::size_t kSlotHead = 12;
 constexpr const char* kSuffix = ".wil";
-
-void PutLe(std::string& s, std::uint64_t v, int bytes) {
-  for (int i = 0; i < bytes; ++i) s += static_cast<char>((v >> (8 * i)) & 0xFF);
-}
-
-std::uint64_t GetLe(const char* p, int bytes) {
-  std::uint64_t v = 0;
-  for (int i = bytes - 1; i >= 0; --i) v = v << 8 | static_cast<unsigned char>(p[i]);
-  return v;
-}
 
 std::string Absolute(const std::string& path) {
   std::error_code ec;

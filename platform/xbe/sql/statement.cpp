@@ -6,6 +6,7 @@
 #include <cstring>
 #include <set>
 
+#include "platform/rtl/strutils.h"
 #include "platform/rtl/paths.h"
 #include "platform/xbe/dictionary/dictionary.h"
 #include "platform/xbe/errors.h"
@@ -21,11 +22,6 @@ namespace xbe::sql {
 
 namespace {
 
-std::string Upper(std::string_view s) {
-  std::string u(s);
-  for (char& c : u) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return u;
-}
 
 // The words of a text outside quotes, upper case, with their offsets and bracket depth.
 struct Word {
@@ -49,7 +45,7 @@ std::vector<Word> WordsOf(std::string_view sql) {
     } else if (std::isalpha(static_cast<unsigned char>(c)) || c == '_') {
       std::size_t j = i;
       while (j < sql.size() && (std::isalnum(static_cast<unsigned char>(sql[j])) || sql[j] == '_')) ++j;
-      words.push_back({Upper(sql.substr(i, j - i)), i, depth});
+      words.push_back({rtl::UpperCase(sql.substr(i, j - i)), i, depth});
       i = j;
     } else {
       ++i;
@@ -144,7 +140,7 @@ class PreparedSql {
       const std::string prefix = "no such table: ";
       if (message.rfind(prefix, 0) != 0 || attempt >= 64) FailNative(sqlite3_errcode(db_), message);
       std::string name = message.substr(prefix.size());
-      if (Upper(name).rfind("MAIN.", 0) == 0) name = name.substr(5);
+      if (rtl::UpperCase(name).rfind("MAIN.", 0) == 0) name = name.substr(5);
       guard_.Pass();
       try {
         DeclareTable(db_, name);

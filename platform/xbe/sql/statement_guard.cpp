@@ -5,17 +5,13 @@
 #include <cctype>
 #include <string_view>
 
+#include "platform/rtl/strutils.h"
 #include "platform/xbe/sql/sql_errors.h"
 
 namespace xbe::sql {
 
 namespace {
 
-std::string Upper(std::string_view s) {
-  std::string u(s);
-  for (char& c : u) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return u;
-}
 
 const char* const kTransactionRefused =
     " is not run: a statement does not begin or end transactions. The connection's "
@@ -46,7 +42,7 @@ std::string FirstWord(std::string_view sql) {
   }
   std::size_t j = i;
   while (j < sql.size() && (std::isalnum(static_cast<unsigned char>(sql[j])) || sql[j] == '_')) ++j;
-  return Upper(sql.substr(i, j - i));
+  return rtl::UpperCase(sql.substr(i, j - i));
 }
 
 }  // namespace
@@ -99,7 +95,7 @@ int StatementGuard::Judge(int action, const char* a, const char* b) {
     case SQLITE_DETACH: return Refuse("DETACH" + std::string(kBeyondRefused));
     case SQLITE_PRAGMA: return Refuse("PRAGMA " + first + kBeyondRefused);
     case SQLITE_FUNCTION: {
-      const std::string name = Upper(b != nullptr ? b : "");
+      const std::string name = rtl::UpperCase(b != nullptr ? b : "");
       // The functions that load code or swap the SQL engine's own parts.
       if (name == "LOAD_EXTENSION" || name == "FTS3_TOKENIZER") return Refuse(name + kBeyondRefused);
       if (reads_ != nullptr &&
@@ -109,7 +105,7 @@ int StatementGuard::Judge(int action, const char* a, const char* b) {
       return SQLITE_OK;
     }
     case SQLITE_READ:
-      if (reads_ != nullptr && a != nullptr) reads_->tables.insert(Upper(a));
+      if (reads_ != nullptr && a != nullptr) reads_->tables.insert(rtl::UpperCase(a));
       return SQLITE_OK;
     default: return SQLITE_OK;
   }
