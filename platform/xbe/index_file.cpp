@@ -166,6 +166,7 @@ std::shared_ptr<IndexFile> IndexFile::Open(Table& table, std::string_view window
     f->journal_ = journal.get();
     f->ntx_ = index::NtxOrder::Open(std::move(journal), rtl::AnsiUpperCase(BaseName(path)));
     f->tags_.push_back(Tag{f->ntx_.get(), nullptr});
+    if (f->lock_.IsOpen()) f->ntx_->OnFileRead([raw = f.get()] { raw->BeforeFileRead(); });
   }
   f->Bind();
   f->NoteStructuralChanges();
@@ -207,6 +208,12 @@ void IndexFile::ReadStamp(std::string& stamp) {
 
 void IndexFile::Refresh() {
   if (table_.Exclusive()) return;
+  if (ntx_ && lock_.IsOpen() && CallScope::Active() && !lockHeld_ && !readLockHeld_ && !fileReadLastCall_) {
+    // Most steps of a walk read only pages kept from before: the counter read without the lock
+    // says whether they still are the file's; a page read from the file takes the lock first.
+    ReadStamp(now_);
+    if (now_ == stamp_) return;
+  }
   // Outside a call of the C interface (the engine's own C++ users) the lock covers the check.
   struct Release {
     IndexFile& f;
@@ -339,8 +346,22 @@ void IndexFile::ReleaseReadLock() {
   lock_.Unlock(r.start, r.length);
 }
 
+void IndexFile::BeforeFileRead() {
+  fileReadThisCall_ = true;
+  if (lockHeld_ || readLockHeld_ || !lock_.IsOpen() || !CallScope::Active()) return;
+  TakeReadLock();
+  ReadStamp(now_);
+  if (now_ == stamp_) return;  // the cached pages are the file's: what was read still holds
+  ntx_->Reload();
+  ReadStamp(stamp_);
+  ++changes_;
+  throw index::StaleRead();
+}
+
 void IndexFile::ReleaseCallLock() noexcept {
   callScoped_ = false;  // the scope has let go of this holder already
+  fileReadLastCall_ = fileReadThisCall_;
+  fileReadThisCall_ = false;
   if (!readLockHeld_) return;
   readLockHeld_ = false;
   if (lockHeld_) return;

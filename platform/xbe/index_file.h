@@ -98,6 +98,9 @@ class IndexFile final : public RecordHook, public CallLockHolder {
   void ReleaseCallLock() noexcept override;
   const std::string& LockedFile() const override { return hostPath_; }
   void WaitForLock(bool exclusive);
+  // Before an NTX page is read from the file rather than the order's cache, in a call that looked
+  // at the counter without the lock: takes the lock and starts the read again when the file moved.
+  void BeforeFileRead();
   // A change of more than one page is noted in the write intent in flight (index_recovery.cpp).
   void NoteStructuralChanges();
   // Makes right what a process that died inside a record change left in this file: the keys of
@@ -114,6 +117,10 @@ class IndexFile final : public RecordHook, public CallLockHolder {
   bool lockHeld_ = false;             // for writing
   bool readLockHeld_ = false;         // for reading
   bool callScoped_ = false;           // the read lock lasts to the end of the call
+  // Whether calls read pages from the file (not only from the cache): a call after one that did
+  // takes the lock at once; after one that did not, it looks at the counter first without it.
+  bool fileReadThisCall_ = false;
+  bool fileReadLastCall_ = true;
   RawFile inUseMark_;  // tells other programs (and deletions) that the file is open
   std::unique_ptr<index::NtxOrder> ntx_;
   std::unique_ptr<index::CdxFile> cdx_;

@@ -1,5 +1,7 @@
 // Errors of the index formats. A corrupt file is always reported, never followed blindly.
 #pragma once
+#include <exception>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -21,6 +23,14 @@ class IndexError : public rtl::Exception {
 
  private:
   IndexErrorKind kind_;
+};
+
+// A reader that looked at cached pages without the index-update lock found, on taking it to read
+// a page from the file, that another program had changed the file meanwhile: the pages it read
+// belong to two states of the file, so what it was doing starts again (under the lock now).
+class StaleRead : public std::exception {
+ public:
+  const char* what() const noexcept override { return "index read again after another program's change"; }
 };
 
 [[noreturn]] inline void Corrupt(std::string_view file, std::string_view what) {

@@ -71,6 +71,7 @@ const Page& NtxOrder::PageAt(std::uint32_t offset) {
   if (it != cache_.end()) return it->second;
   if (offset < kPageSize || offset % kPageSize != 0 || offset + std::uint64_t{kPageSize} > fileSize_)
     Fail("a page link points outside the file (offset " + std::to_string(offset) + ")");
+  if (onFileRead_) onFileRead_();
   unsigned char raw[kPageSize];
   file_->Read(offset, raw, kPageSize);
   Page p = ntx::DecodePage(raw, offset, header_, fileSize_, file_->Name());
@@ -84,6 +85,7 @@ PageView NtxOrder::View(std::uint32_t offset) {
   if (const unsigned char* raw = pages_.Find(offset)) return PageView(raw, header_);
   if (offset < kPageSize || offset % kPageSize != 0 || offset + std::uint64_t{kPageSize} > fileSize_)
     Fail("a page link points outside the file (offset " + std::to_string(offset) + ")");
+  if (onFileRead_) onFileRead_();
   unsigned char* raw = pages_.Claim(offset);
   try {
     file_->Read(offset, raw, kPageSize);
@@ -649,6 +651,10 @@ std::uint64_t NtxOrder::CountFrom(std::uint32_t page, int depth, std::uint64_t* 
 }
 
 std::uint64_t NtxOrder::KeyCount() {
+  return Retrying([&] { return CountKeys(); });
+}
+
+std::uint64_t NtxOrder::CountKeys() {
   if (countGeneration_ != generation_) {
     std::uint64_t seen = 0;
     count_ = CountFrom(header_.root, 0, &seen);
@@ -703,7 +709,8 @@ class NtxCursor : public OrderCursor {
  public:
   explicit NtxCursor(NtxOrder& order) : o_(order) {}
 
-  bool First() override {
+  bool First() override { return o_.Retrying([&] { return DoFirst(); }); }
+  bool DoFirst() {
     steps_ = 0;
     valid_ = false;
     o_.TrimCache();
@@ -712,7 +719,8 @@ class NtxCursor : public OrderCursor {
     if (o_.View(path_.back().page).Count() == 0) path_.clear();
     return Load();
   }
-  bool Last() override {
+  bool Last() override { return o_.Retrying([&] { return DoLast(); }); }
+  bool DoLast() {
     steps_ = 0;
     valid_ = false;
     o_.TrimCache();
@@ -722,6 +730,13 @@ class NtxCursor : public OrderCursor {
     return Load();
   }
   bool Next() override {
+    const bool was = valid_;  // a step cut short starts again from the same entry
+    return o_.Retrying([&] {
+      valid_ = was;
+      return DoNext();
+    });
+  }
+  bool DoNext() {
     if (!valid_) return false;
     valid_ = false;
     o_.TrimCache();
@@ -731,6 +746,13 @@ class NtxCursor : public OrderCursor {
     return Load();
   }
   bool Prev() override {
+    const bool was = valid_;  // a step cut short starts again from the same entry
+    return o_.Retrying([&] {
+      valid_ = was;
+      return DoPrev();
+    });
+  }
+  bool DoPrev() {
     if (!valid_) return false;
     valid_ = false;
     o_.TrimCache();
@@ -742,7 +764,8 @@ class NtxCursor : public OrderCursor {
     o_.StepPrev(&path_);
     return Load();
   }
-  bool Seek(std::string_view key) override {
+  bool Seek(std::string_view key) override { return o_.Retrying([&] { return DoSeek(key); }); }
+  bool DoSeek(std::string_view key) {
     steps_ = 0;
     valid_ = false;
     o_.TrimCache();
@@ -751,7 +774,8 @@ class NtxCursor : public OrderCursor {
              &path_, &leaf);
     return Load(leaf) && current_.key.compare(0, key.size(), key) == 0;
   }
-  bool SeekLast(std::string_view key) override {
+  bool SeekLast(std::string_view key) override { return o_.Retrying([&] { return DoSeekLast(key); }); }
+  bool DoSeekLast(std::string_view key) {
     steps_ = 0;
     valid_ = false;
     o_.TrimCache();
@@ -764,7 +788,8 @@ class NtxCursor : public OrderCursor {
     }
     return Load() && current_.key.compare(0, key.size(), key) == 0;
   }
-  bool Find(const KeyEntry& entry) override {
+  bool Find(const KeyEntry& entry) override { return o_.Retrying([&] { return DoFind(entry); }); }
+  bool DoFind(const KeyEntry& entry) {
     steps_ = 0;
     valid_ = false;
     o_.TrimCache();

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/xbe/index/block_file.h"
+#include "platform/xbe/index/index_error.h"
 #include "platform/xbe/index/key_compare.h"
 #include "platform/xbe/index/ntx_page.h"
 #include "platform/xbe/index/order.h"
@@ -62,6 +63,18 @@ class NtxOrder : public Order {
   // Raw pages kept across calls, per order.
   static constexpr std::size_t kPageCacheBytes = 2 * 1024 * 1024;
   std::uint64_t Generation() const { return generation_; }
+  // Called before a page is read from the file rather than the cache; it may raise StaleRead,
+  // after which the search or step it interrupted runs again.
+  void OnFileRead(std::function<void()> hook) { onFileRead_ = std::move(hook); }
+  // Runs `body` again once when it raises StaleRead.
+  template <class Body>
+  auto Retrying(const Body& body) {
+    try {
+      return body();
+    } catch (const StaleRead&) {
+      return body();
+    }
+  }
   // Keeps the page cache small between operations (memory stays flat on long walks).
   void TrimCache() {
     if (dirty_.empty() && cache_.size() > kCacheLimit) cache_.clear();
@@ -101,6 +114,7 @@ class NtxOrder : public Order {
   void FixUnderflow(Path path);
   void Split(Path path);
   void WriteTree(std::vector<KeyEntry> entries);
+  std::uint64_t CountKeys();
   std::uint64_t CountFrom(std::uint32_t page, int depth, std::uint64_t* pagesSeen);
 
   std::unique_ptr<BlockFile> file_;
@@ -119,6 +133,7 @@ class NtxOrder : public Order {
   Path changePath_;
   std::vector<unsigned char> headerRaw_;
   std::uint64_t generation_ = 0;
+  std::function<void()> onFileRead_;
   std::uint64_t countGeneration_ = ~0ull;
   std::uint64_t count_ = 0;
 };

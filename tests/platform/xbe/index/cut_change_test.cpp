@@ -16,6 +16,7 @@
 #include "platform/xbe/index/cdx_node.h"
 #include "platform/xbe/index/index_error.h"
 #include "platform/xbe/index/ntx_order.h"
+#include "testsupport.h"
 
 namespace {
 
@@ -191,6 +192,65 @@ TEST(CutChange, CdxEveryWriteLeavesTheTreeBeforeOrAfterTheChangeAlongEveryPath) 
         EXPECT_NO_THROW(seen = SiblingWalk(image, header, false));
         expect(seen, "walk along the left links");
       });
+}
+
+}  // namespace
+
+namespace {
+
+// A reader that kept pages from before finds, at its first page read from the file, that
+// another program changed the file meanwhile: the search or step starts again on the file as it
+// now is, and never mixes pages of the two.
+TEST(StaleRead, ASearchOrStepInterruptedByAnotherWriterRunsAgainOnTheNewFile) {
+  testsupport::TempDir dir;
+  const std::string path = (dir.path() / "S.ntx").string();
+  xbe::index::NtxDefinition d;
+  d.keyExpression = "K";
+  d.keyLength = 40;
+  std::vector<KeyEntry> start;
+  for (unsigned i = 0; i < 300; ++i) start.push_back({Key(i * 3), i + 1});
+  NtxOrder::Create(xbe::index::CreateHostFile(path), "S", d, start);
+  auto mine = NtxOrder::Open(xbe::index::OpenHostFile(path, false), "S");
+  auto other = NtxOrder::Open(xbe::index::OpenHostFile(path, true), "S");
+  auto cursor = mine->NewCursor();
+  ASSERT_TRUE(cursor->First());
+  ASSERT_EQ(cursor->Current().recno, 1u);
+
+  int interruptions = 0;
+  mine->OnFileRead([&] {
+    if (interruptions > 0) return;  // the lock is held from now on: nothing changes any more
+    ++interruptions;
+    // Another program splits and merges pages meanwhile, then the reader sees its counter move.
+    for (unsigned i = 0; i < 200; ++i) other->Insert({Key(i * 3 + 1), 1000 + i});
+    for (unsigned i = 0; i < 100; ++i) other->Remove(start[i]);
+    mine->Reload();
+    throw xbe::index::StaleRead();
+  });
+  // A seek far from the pages read so far reads from the file.
+  ASSERT_TRUE(cursor->Seek(Key(1 + 3 * 150)));
+  EXPECT_EQ(interruptions, 1);
+  EXPECT_EQ(cursor->Current().recno, 1150u);
+  std::vector<KeyEntry> walked{cursor->Current()};
+  while (cursor->Next()) walked.push_back(cursor->Current());
+  auto fresh = NtxOrder::Open(xbe::index::OpenHostFile(path, false), "S");
+  std::vector<KeyEntry> want = fresh->Entries();
+  want.erase(want.begin(), std::find(want.begin(), want.end(), walked.front()));
+  EXPECT_TRUE(walked == want) << "the walk after the interruption mixed two states of the file";
+
+  // A step interrupted the same way starts again from the entry it stood on.
+  mine->Reload();
+  ASSERT_TRUE(cursor->First());
+  interruptions = 0;
+  mine->OnFileRead([&] {
+    if (interruptions++ > 0) return;
+    mine->Reload();
+    throw xbe::index::StaleRead();
+  });
+  for (unsigned i = 0; i < 300; ++i) other->Insert({Key(2000 + i), 5000 + i});  // past the pages read so far
+  std::vector<KeyEntry> all{cursor->Current()};
+  while (cursor->Next()) all.push_back(cursor->Current());
+  EXPECT_GT(interruptions, 1) << "the walk should have read pages from the file after the interruption";
+  EXPECT_TRUE(all == NtxOrder::Open(xbe::index::OpenHostFile(path, false), "S")->Entries());
 }
 
 }  // namespace
