@@ -23,6 +23,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_check.h"
 #include "platform/xbe/expr/keys.h"
 #include "platform/xbe/index/block_file.h"
 #include "platform/xbe/index/cdx_file.h"
@@ -34,12 +35,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-void Check(bool ok, const char* what) {
-  if (!ok) {
-    std::fprintf(stderr, "failed: %s\n", what);
-    std::exit(1);
-  }
-}
+using bench::Check;
 
 // Record r holds CODIGO k and NOME "NAME<k>" with k a scrambled r, so key order differs from
 // record order.

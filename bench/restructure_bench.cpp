@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_check.h"
 #include "platform/xbe/table_create.h"
 #include "platform/xbe/xbe.h"
 
@@ -23,12 +24,7 @@ namespace {
 
 constexpr std::size_t kChunk = 1 << 20;
 
-void Check(bool ok, const char* what) {
-  if (!ok) {
-    std::fprintf(stderr, "failed: %s\n", what);
-    std::exit(1);
-  }
-}
+using bench::Check;
 
 // Fills the table with records and every tenth record with a memo, streaming in chunks.
 void Generate(const fs::path& dir, std::uint32_t records) {

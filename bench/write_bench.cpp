@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <string>
 
+#include "bench/bench_check.h"
 #include "platform/xbe/index_create.h"
 #include "platform/xbe/table_create.h"
 #include "platform/xbe/xbe.h"
@@ -18,12 +19,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-void Check(bool ok, const char* what) {
-  if (!ok) {
-    std::fprintf(stderr, "failed: %s\n", what);
-    std::exit(1);
-  }
-}
+using bench::Check;
 
 bool Set(XBEHANDLE t, std::uint16_t field, const std::string& value) {
   return XbeSetField(t, XBE_FIELD_ORDINAL(field), value.data(), static_cast<std::uint32_t>(value.size())) == 0;
