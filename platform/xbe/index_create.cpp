@@ -1,5 +1,6 @@
 #include "platform/xbe/index_create.h"
 
+#include <filesystem>
 #include <vector>
 
 #include "platform/rtl/paths.h"
@@ -8,23 +9,11 @@
 #include "platform/xbe/detached_view.h"
 #include "platform/xbe/expr/keys.h"
 #include "platform/xbe/index/ntx_order.h"
-#include "platform/xbe/raw_file.h"
 #include "platform/xbe/table_filters.h"
 
 namespace xbe {
 
 namespace {
-
-// The change counter of an NTX file about to be written over (0 when there is none).
-std::uint16_t PriorVersion(const std::string& hostPath) {
-  RawFile old;
-  if (hostPath.empty() || !old.Open(hostPath, false, hostPath)) return 0;
-  unsigned char head[4] = {};
-  if (old.ReadAt(0, head, 4) != 4) return 0;
-  const unsigned signature = head[0] | (head[1] << 8);
-  if (signature != 6 && signature != 7) return 0;
-  return static_cast<std::uint16_t>(head[2] | (head[3] << 8));
-}
 
 void Create(XBEHANDLE handle, std::string_view fileName, std::string_view keyText, std::string_view forText,
             bool unique, bool descending) {
@@ -60,9 +49,12 @@ void Create(XBEHANDLE handle, std::string_view fileName, std::string_view keyTex
   d.keyDecimals = layout.decimals;
   std::string name = rtl::ExtractFileName(path);
   name = rtl::AnsiUpperCase(name.substr(0, name.size() - rtl::ExtractFileExt(name).size()));
+  // Written over the file it replaces (never emptied first), so that its counter goes on.
   const std::string host = rtl::HostPath(path);
-  d.priorVersion = PriorVersion(host);
-  index::NtxOrder::Create(index::CreateHostFile(host), name, d, std::move(entries));
+  std::error_code ec;
+  index::NtxOrder::Create(std::filesystem::is_regular_file(host, ec) ? index::OpenHostFile(host, true)
+                                                                    : index::CreateHostFile(host),
+                          name, d, std::move(entries));
 }
 
 }  // namespace

@@ -280,8 +280,18 @@ void UpdateUnique(IndexFile& file, IndexFile::Tag& tag, const std::optional<inde
 
 }  // namespace
 
+ByteRange IndexFile::UpdateByte() const { return table_.Locks().IndexUpdate(cdx_ != nullptr); }
+
+void IndexFile::DropReadLock() {
+  if (!readLockHeld_) return;
+  readLockHeld_ = false;
+  if (lockHeld_) return;  // the write lock covers the byte now
+  const ByteRange r = UpdateByte();
+  lock_.Unlock(r.start, r.length);
+}
+
 void IndexFile::WaitForLock(bool exclusive) {
-  const ByteRange r = table_.Locks().IndexUpdate(cdx_ != nullptr);
+  const ByteRange r = UpdateByte();
   // Other programs hold the lock for the few writes of one change, or the reads of one call:
   // waiting a little is right.
   for (int attempt = 0; !lock_.TryLock(r.start, r.length, exclusive); ++attempt) {
@@ -296,11 +306,7 @@ void IndexFile::TakeLock() {
   if (!lock_.IsOpen() || lockHeld_ || !lock_.Writable()) return;
   // A reader's lock is let go first, ours and those of this process's other handles of the
   // file, so that two readers turning writers never wait for each other.
-  if (readLockHeld_) {
-    const ByteRange r = table_.Locks().IndexUpdate(cdx_ != nullptr);
-    lock_.Unlock(r.start, r.length);
-    readLockHeld_ = false;  // taken again when the change ends, while the call goes on
-  }
+  DropReadLock();  // taken again when the change ends, while the call goes on
   CallScope::ReleaseOthers(hostPath_, this);
   WaitForLock(true);
   lockHeld_ = true;
@@ -308,7 +314,7 @@ void IndexFile::TakeLock() {
 
 void IndexFile::ReleaseLock() {
   if (!lockHeld_) return;
-  const ByteRange r = table_.Locks().IndexUpdate(cdx_ != nullptr);
+  const ByteRange r = UpdateByte();
   lockHeld_ = false;
   if (callScoped_) {
     // The rest of the call reads on: the write lock turns into the reader's at once.
@@ -339,11 +345,7 @@ void IndexFile::ReleaseReadLock() {
     callScoped_ = false;
     CallScope::Forget(this);
   }
-  if (!readLockHeld_) return;
-  readLockHeld_ = false;
-  if (lockHeld_) return;  // the write lock covers the byte now
-  const ByteRange r = table_.Locks().IndexUpdate(cdx_ != nullptr);
-  lock_.Unlock(r.start, r.length);
+  DropReadLock();
 }
 
 void IndexFile::BeforeFileRead() {
@@ -362,14 +364,7 @@ void IndexFile::ReleaseCallLock() noexcept {
   callScoped_ = false;  // the scope has let go of this holder already
   fileReadLastCall_ = fileReadThisCall_;
   fileReadThisCall_ = false;
-  if (!readLockHeld_) return;
-  readLockHeld_ = false;
-  if (lockHeld_) return;
-  try {
-    const ByteRange r = table_.Locks().IndexUpdate(cdx_ != nullptr);
-    lock_.Unlock(r.start, r.length);
-  } catch (...) {  // an unlock that fails leaves nothing to mend; closing the file releases it
-  }
+  DropReadLock();
 }
 
 void IndexFile::Lock() {

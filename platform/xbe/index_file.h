@@ -15,6 +15,7 @@
 #include "platform/xbe/index/cdx_file.h"
 #include "platform/xbe/index/ntx_order.h"
 #include "platform/xbe/index/order_binding.h"
+#include "platform/xbe/lock_scheme.h"
 #include "platform/xbe/raw_file.h"
 #include "platform/xbe/record_hooks.h"
 
@@ -98,6 +99,9 @@ class IndexFile final : public RecordHook, public CallLockHolder {
   void ReleaseCallLock() noexcept override;
   const std::string& LockedFile() const override { return hostPath_; }
   void WaitForLock(bool exclusive);
+  ByteRange UpdateByte() const;
+  // Lets the reader's lock go (the byte stays locked while a write lock is held).
+  void DropReadLock();
   // Before an NTX page is read from the file rather than the order's cache, in a call that looked
   // at the counter without the lock: takes the lock and starts the read again when the file moved.
   void BeforeFileRead();

@@ -324,18 +324,13 @@ void Table::Write() {
   else if (stored[0] == '*' && pendingImage_[0] != '*') change = RecordChange::kRecall;
   ImageView before(*this, &stored, recno);
   const RecordView* beforeView = change == RecordChange::kAppend ? nullptr : &before;
-  {
-    // Hooks may refuse before anything reaches the files; pending memos show through the view.
-    ImageView proposed(*this, &pendingImage_, recno);
-    for (RecordHook* h : hooks_) h->BeforeChange(change, beforeView, proposed);
-  }
+  // Pending memos show through the view.
+  ImageView proposed(*this, &pendingImage_, recno);
+  // Hooks may refuse before anything reaches the files.
+  for (RecordHook* h : hooks_) h->BeforeChange(change, beforeView, proposed);
   ChangeBracket bracket(*this, hooks_);
-  {
-    // Before the memos and keys: the change is named in the write intent (the keys from the
-    // proposed image, pending memos showing through).
-    ImageView proposed(*this, &pendingImage_, recno);
-    RecordIntent(recno, change, beforeView, &proposed);
-  }
+  // Before the memos and keys: the change is named in the write intent.
+  RecordIntent(recno, change, beforeView, &proposed);
   std::string image = pendingImage_;
   // Memo writes are undone when the record is not written after all: a reused block run held
   // the stored record's memo. The header lock stays until then, so that no other writer's

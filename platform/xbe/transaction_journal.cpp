@@ -12,6 +12,7 @@
 #include "platform/xbe/little_endian.h"
 #include "platform/xbe/crc32.h"
 #include "platform/xbe/errors.h"
+#include "platform/xbe/journal_names.h"
 #include "platform/xbe/restructure_switch.h"
 
 namespace xbe {
@@ -48,21 +49,6 @@ struct ParsedJournal {
   std::vector<std::string> participants;
 };
 
-// Files beside the journal are named without their folder, so that a copy of the folder (a
-// backup taken after a crash) puts back its own files and never the original's.
-std::string StoredName(const std::string& journalPath, const std::string& path) {
-  std::error_code ec;
-  const std::string absolute = std::filesystem::absolute(path, ec).string();
-  if (ec) return path;
-  if (FolderOf(absolute) == FolderOf(journalPath)) return absolute.substr(absolute.find_last_of('/') + 1);
-  return absolute;
-}
-
-std::string Resolved(const std::string& journalPath, const std::string& stored) {
-  if (stored.empty() || stored.find('/') != std::string::npos) return stored;
-  return FolderOf(journalPath) + "/" + stored;
-}
-
 ParsedJournal Parse(const RawFile& f, const std::string& path) {
   ParsedJournal p;
   std::string all(static_cast<std::size_t>(f.Size()), '\0');
@@ -73,7 +59,7 @@ ParsedJournal Parse(const RawFile& f, const std::string& path) {
   p.whole = true;
   p.committed = all[kCommittedMark] == 1;
   p.id = all.substr(16, kIdSize);
-  p.lead = Resolved(path, all.substr(kHeaderSize, leadLength));
+  p.lead = JournalResolvedName(path, all.substr(kHeaderSize, leadLength));
   std::size_t pos = kHeaderSize + leadLength;
   while (all.size() - pos >= 9) {
     const auto kind = static_cast<std::uint8_t>(all[pos]);
@@ -83,12 +69,12 @@ ParsedJournal Parse(const RawFile& f, const std::string& path) {
     if (Crc32(record) != GetLe(all.data() + pos + 5 + length, 4)) break;
     const char* d = record.data() + 5;
     if (kind == kFileRecord && length >= 12) {
-      p.files[static_cast<std::uint32_t>(GetLe(d, 4))] = {Resolved(path, std::string(d + 12, length - 12)),
+      p.files[static_cast<std::uint32_t>(GetLe(d, 4))] = {JournalResolvedName(path, std::string(d + 12, length - 12)),
                                                           GetLe(d + 4, 8)};
     } else if (kind == kImageRecord && length >= 12) {
       p.images.push_back({static_cast<std::uint32_t>(GetLe(d, 4)), GetLe(d + 4, 8), std::string(d + 12, length - 12)});
     } else if (kind == kParticipantRecord) {
-      p.participants.push_back(Resolved(path, std::string(d, length)));
+      p.participants.push_back(JournalResolvedName(path, std::string(d, length)));
     }
     pos += 9 + length;
   }
@@ -183,7 +169,7 @@ class TableJournal::FileWatch final : public WriteWatcher {
       std::string payload;
       PutLe(payload, id_, 4);
       PutLe(payload, size_, 8);
-      payload += StoredName(journal_.path_, hostPath_);
+      payload += JournalStoredName(journal_.path_, hostPath_);
       journal_.Append(kFileRecord, payload);
       added = true;
     }
@@ -266,7 +252,7 @@ TableJournal::TableJournal(const TableNames& table, const std::string& transacti
       Fail(kIoError, "Cannot open " + display_ + ".");
     std::string header(kMagic, sizeof kMagic);
     header.append(4, '\0');
-    const std::string lead = leadPath.empty() ? std::string() : StoredName(path_, leadPath);
+    const std::string lead = leadPath.empty() ? std::string() : JournalStoredName(path_, leadPath);
     PutLe(header, lead.size(), 4);
     header += transactionId;
     header += lead;
@@ -294,7 +280,7 @@ WriteWatcher* TableJournal::Watch(const std::string& hostPath, const std::string
 }
 
 void TableJournal::AddParticipant(const std::string& journalPath) {
-  Append(kParticipantRecord, StoredName(path_, journalPath));
+  Append(kParticipantRecord, JournalStoredName(path_, journalPath));
   Sync();
 }
 

@@ -10,6 +10,8 @@
 #include "platform/xbe/little_endian.h"
 #include "platform/xbe/crc32.h"
 #include "platform/xbe/errors.h"
+#include "platform/xbe/journal_names.h"
+#include "platform/xbe/restructure_switch.h"
 
 namespace xbe {
 
@@ -33,24 +35,6 @@ std::string Absolute(const std::string& path) {
   return ec ? path : a.lexically_normal().string();
 }
 
-std::string FolderPart(const std::string& absolute) {
-  const std::size_t slash = absolute.find_last_of('/');
-  return slash == std::string::npos ? "." : absolute.substr(0, slash);
-}
-
-// Files beside the journal are named without their folder, as the transaction journal names
-// them: a copy of the folder then recovers its own files.
-std::string StoredName(const std::string& journalFolder, const std::string& path) {
-  const std::string absolute = Absolute(path);
-  if (FolderPart(absolute) == journalFolder) return absolute.substr(absolute.find_last_of('/') + 1);
-  return absolute;
-}
-
-std::string ResolvedName(const std::string& journalFolder, const std::string& stored) {
-  if (stored.find('/') != std::string::npos) return stored;
-  return journalFolder + "/" + stored;
-}
-
 // Reads a length-prefixed string; false when the body ends first.
 bool Take(std::string_view& body, int lengthBytes, std::string& out) {
   if (body.size() < static_cast<std::size_t>(lengthBytes)) return false;
@@ -62,7 +46,7 @@ bool Take(std::string_view& body, int lengthBytes, std::string& out) {
   return true;
 }
 
-bool ParseBody(std::string_view body, const std::string& folder, IntentEntry& e) {
+bool ParseBody(std::string_view body, const std::string& journalPath, IntentEntry& e) {
   if (body.size() < 7) return false;
   e.recno = static_cast<std::uint32_t>(GetLe(body.data(), 4));
   const unsigned change = static_cast<unsigned char>(body[4]);
@@ -74,7 +58,7 @@ bool ParseBody(std::string_view body, const std::string& folder, IntentEntry& e)
   for (std::size_t f = 0; f < files; ++f) {
     IntentFile file;
     if (!Take(body, 2, file.hostPath) || body.size() < 2) return false;
-    file.hostPath = ResolvedName(folder, file.hostPath);
+    file.hostPath = JournalResolvedName(journalPath, file.hostPath);
     const std::size_t keys = GetLe(body.data(), 2);
     body.remove_prefix(2);
     for (std::size_t k = 0; k < keys; ++k) {
@@ -144,15 +128,14 @@ IntentEntry& WriteIntent::Begin(std::uint32_t recno, RecordChange change) {
   return entry_;
 }
 
-const std::string& WriteIntent::StoredNameOf(const std::string& folder, const std::string& hostPath) {
+const std::string& WriteIntent::StoredNameOf(const std::string& hostPath) {
   for (const auto& [path, stored] : names_)
     if (path == hostPath) return stored;
-  names_.emplace_back(hostPath, StoredName(folder, hostPath));
+  names_.emplace_back(hostPath, JournalStoredName(path_, hostPath));
   return names_.back().second;
 }
 
 void WriteIntent::Record() {
-  const std::string folder = FolderPart(path_);
   std::string& b = buffer_;
   b.assign(kSlotHead, '\0');
   b[0] = 1;
@@ -160,7 +143,7 @@ void WriteIntent::Record() {
   b += static_cast<char>(entry_.change);
   PutLe(b, entry_.files.size(), 2);
   for (const IntentFile& f : entry_.files) {
-    const std::string& name = StoredNameOf(folder, f.hostPath);
+    const std::string& name = StoredNameOf(f.hostPath);
     PutLe(b, name.size(), 2);
     b += name;
     PutLe(b, f.keys.size(), 2);
@@ -210,8 +193,8 @@ std::vector<DeadIntent> DeadIntent::Find(const TableNames& table) {
   std::vector<DeadIntent> found;
   if (table.hostPath.empty()) return found;
   const std::string data = Absolute(table.hostPath);
-  const std::string folder = FolderPart(data);
-  const std::string prefix = data.substr(folder.size() + 1) + ".";
+  const std::string folder = FolderOf(data);
+  const std::string prefix = data.substr(data.find_last_of('/') + 1) + ".";
   std::error_code ec;
   std::filesystem::directory_iterator it(folder, ec), end;
   for (; !ec && it != end; it.increment(ec)) {
@@ -232,7 +215,7 @@ std::vector<DeadIntent> DeadIntent::Find(const TableNames& table) {
       const std::uint64_t bodyAt = kSlot + kSlotHead;
       inFlight = length <= all.size() - bodyAt &&
                  Crc32(std::string_view(all).substr(bodyAt, length)) == GetLe(all.data() + kSlot + 8, 4) &&
-                 ParseBody(std::string_view(all).substr(bodyAt, length), folder, d.entry_);
+                 ParseBody(std::string_view(all).substr(bodyAt, length), d.path_, d.entry_);
       const std::uint64_t marks = bodyAt + length;
       inFlight = inFlight && marks + 2 * d.entry_.files.size() <= all.size();
       if (inFlight) {

@@ -61,7 +61,7 @@ class WriteIntent {
 
  private:
   WriteIntent() = default;
-  const std::string& StoredNameOf(const std::string& folder, const std::string& hostPath);
+  const std::string& StoredNameOf(const std::string& hostPath);
   std::string path_;
   std::vector<std::pair<std::string, std::string>> names_;  // host path -> name as stored
   RawFile file_;

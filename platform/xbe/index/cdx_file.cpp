@@ -16,18 +16,6 @@ using cdx::kNone;
 using cdx::Node;
 
 namespace {
-
-std::uint32_t GetBigEndian32(const unsigned char* p) {
-  return (static_cast<std::uint32_t>(p[0]) << 24) | (static_cast<std::uint32_t>(p[1]) << 16) |
-         (static_cast<std::uint32_t>(p[2]) << 8) | static_cast<std::uint32_t>(p[3]);
-}
-
-void PutBigEndian32(unsigned char* p, std::uint32_t v) {
-  p[0] = static_cast<unsigned char>(v >> 24);
-  p[1] = static_cast<unsigned char>(v >> 16);
-  p[2] = static_cast<unsigned char>(v >> 8);
-  p[3] = static_cast<unsigned char>(v);
-}
 constexpr std::size_t kMaxTreeDepth = 32;
 constexpr std::size_t kTagNameLength = 10;
 
@@ -391,13 +379,8 @@ void CdxTag::Commit() {
     relink(header_.root);
     for (const auto& [off, changed] : dirty_)
       if (off != top && !linksOnly.count(off)) WriteNode(off);
-    if (top != 0) {
-      WriteNode(top);
-    } else {
-      cdx::EncodeTagHeader(header_, headerRaw_.data());
-      if (directory_) file_.StampHeader(headerRaw_.data());
-      file_.Write(headerOffset_, headerRaw_.data(), cdx::kHeaderSize);
-    }
+    if (top != 0) WriteNode(top);
+    else WriteTagHeader();
     for (std::uint32_t off : linksOnly) WriteNode(off);
   }
   dirty_.clear();
@@ -406,14 +389,22 @@ void CdxTag::Commit() {
   // Nodes go to the free list only once nothing links to them any more.
   for (std::uint32_t node : pendingFree_) file_.FreeNode(node);
   pendingFree_.clear();
+  FinishChange();
+  if (cache_.size() > kCacheLimit) cache_.clear();
+}
+
+void CdxTag::WriteTagHeader() {
+  cdx::EncodeTagHeader(header_, headerRaw_.data());
+  if (directory_) file_.StampHeader(headerRaw_.data());  // the file's own header: its counter too
+  file_.Write(headerOffset_, headerRaw_.data(), cdx::kHeaderSize);
+}
+
+void CdxTag::FinishChange() {
   header_.version += 1;
   if (directory_) header_.freeList = file_.FreeListHead();
-  cdx::EncodeTagHeader(header_, headerRaw_.data());
-  if (directory_) file_.StampHeader(headerRaw_.data());
-  file_.Write(headerOffset_, headerRaw_.data(), cdx::kHeaderSize);
+  WriteTagHeader();
   if (!directory_) file_.NoteChange();
   ++file_.generation;
-  if (cache_.size() > kCacheLimit) cache_.clear();
 }
 
 void CdxTag::RefreshMax(Path path) {
@@ -686,13 +677,7 @@ void CdxTag::WriteTree(std::vector<KeyEntry> entries) {
     level = std::move(upper);
   }
   header_.root = level[0].offset;
-  header_.version += 1;
-  if (directory_) header_.freeList = file_.FreeListHead();
-  cdx::EncodeTagHeader(header_, headerRaw_.data());
-  if (directory_) file_.StampHeader(headerRaw_.data());
-  file_.Write(headerOffset_, headerRaw_.data(), cdx::kHeaderSize);
-  if (!directory_) file_.NoteChange();
-  ++file_.generation;
+  FinishChange();
 }
 
 std::uint64_t CdxTag::KeyCount() {
@@ -932,7 +917,7 @@ std::unique_ptr<CdxFile> CdxFile::Create(std::unique_ptr<BlockFile> file) {
   if (file->Size() >= 12) {
     unsigned char old[4];
     file->Read(8, old, 4);
-    counter = GetBigEndian32(old) + 1;
+    counter = cdx::Get32Be(old) + 1;
   }
   file->Truncate(0);
   std::vector<unsigned char> header(cdx::kHeaderSize, 0);
@@ -941,7 +926,7 @@ std::unique_ptr<CdxFile> CdxFile::Create(std::unique_ptr<BlockFile> file) {
   h.keyLength = kTagNameLength;
   h.options = cdx::kCompact | cdx::kCompound | cdx::kDirectory;
   cdx::EncodeTagHeader(h, header.data());
-  PutBigEndian32(header.data() + 8, counter);
+  cdx::Put32Be(header.data() + 8, counter);
   file->Write(0, header.data(), header.size());
   Node root;
   root.offset = cdx::kHeaderSize;
@@ -1067,13 +1052,13 @@ void CdxFile::FreeNode(std::uint32_t offset) {
 void CdxFile::ReadCounter() {
   unsigned char raw[4];
   file_->Read(8, raw, 4);
-  counter_ = GetBigEndian32(raw);
+  counter_ = cdx::Get32Be(raw);
 }
 
 void CdxFile::StampHeader(unsigned char* header) {
   ++counter_;
   std::memcpy(header + 4, &freeList_, 4);
-  PutBigEndian32(header + 8, counter_);
+  cdx::Put32Be(header + 8, counter_);
 }
 
 void CdxFile::NoteChange() {

@@ -114,6 +114,9 @@ class CdxTag : public Order {
   void BeginChange();
   std::uint32_t NewNode();
   void WriteNode(std::uint32_t offset);
+  void WriteTagHeader();
+  // The end of every change: the tag header with its version moved, the file's counter moved.
+  void FinishChange();
   // True when the node being changed differs from the file's only in its sibling links.
   bool OnlyLinksChanged(std::uint32_t offset);
   std::uint64_t countGeneration_ = ~0ull;

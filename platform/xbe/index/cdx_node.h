@@ -10,6 +10,15 @@
 
 namespace xbe::index::cdx {
 
+// The format's big-endian numbers (branch entries, the file header's change counter).
+inline std::uint32_t Get32Be(const unsigned char* p) {
+  return (static_cast<std::uint32_t>(p[0]) << 24) | (static_cast<std::uint32_t>(p[1]) << 16) |
+         (static_cast<std::uint32_t>(p[2]) << 8) | static_cast<std::uint32_t>(p[3]);
+}
+inline void Put32Be(unsigned char* p, std::uint32_t v) {
+  for (int i = 0; i < 4; ++i) p[i] = static_cast<unsigned char>(v >> (24 - 8 * i));
+}
+
 inline constexpr std::uint32_t kNodeSize = 512;
 inline constexpr std::uint32_t kHeaderSize = 1024;  // a tag header and its expression pool
 inline constexpr std::uint32_t kNone = 0xFFFFFFFFu;  // no sibling
@@ -93,10 +102,7 @@ class NodeView {
 
  private:
   const unsigned char* Branch(std::size_t i) const { return raw_ + 12 + i * (static_cast<std::size_t>(keyLength_) + 8); }
-  static std::uint32_t Be32(const unsigned char* p) {
-    return (static_cast<std::uint32_t>(p[0]) << 24) | (static_cast<std::uint32_t>(p[1]) << 16) |
-           (static_cast<std::uint32_t>(p[2]) << 8) | static_cast<std::uint32_t>(p[3]);
-  }
+  static std::uint32_t Be32(const unsigned char* p) { return Get32Be(p); }
 
   const unsigned char* raw_;
   int keyLength_;

@@ -374,7 +374,13 @@ std::unique_ptr<NtxOrder> NtxOrder::Create(std::unique_ptr<BlockFile> file, std:
   std::unique_ptr<NtxOrder> o(new NtxOrder(std::move(file), std::move(name)));
   Header& h = o->header_;
   h.signature = d.forExpression.empty() ? 6 : 7;
-  h.version = d.priorVersion;
+  h.version = 0;
+  unsigned char old[4];
+  if (o->file_->Size() >= sizeof old) {
+    o->file_->Read(0, old, sizeof old);
+    const unsigned signature = old[0] | (old[1] << 8);
+    if (signature == 6 || signature == 7) h.version = static_cast<std::uint16_t>(old[2] | (old[3] << 8));
+  }
   h.keySize = static_cast<std::uint16_t>(d.keyLength);
   h.itemSize = static_cast<std::uint16_t>(d.keyLength + 8);
   h.keyDecimals = static_cast<std::uint16_t>(d.keyDecimals);

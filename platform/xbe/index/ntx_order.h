@@ -26,9 +26,6 @@ struct NtxDefinition {
   bool descending = false;
   int keyLength = 0;
   int keyDecimals = 0;
-  // The change counter of the file this one is written over, so that it goes on counting:
-  // programs that kept its pages see a change even when the new file comes out the same.
-  std::uint16_t priorVersion = 0;
 };
 
 class NtxOrder : public Order {
@@ -36,7 +33,9 @@ class NtxOrder : public Order {
   // Opens an existing file; the header is checked against the file size and the root page read.
   // `name` is the order's name (the file's base name in upper case).
   static std::unique_ptr<NtxOrder> Open(std::unique_ptr<BlockFile> file, std::string name);
-  // Writes a new index into an empty (or to be emptied) file and opens it.
+  // Writes a new index into an empty (or to be emptied) file and opens it. A file that held an
+  // NTX index goes on counting its changes, so that programs that kept its pages see a change
+  // even when the new index comes out the same.
   static std::unique_ptr<NtxOrder> Create(std::unique_ptr<BlockFile> file, std::string name,
                                           const NtxDefinition& definition, std::vector<KeyEntry> entries);
 
